@@ -1,0 +1,342 @@
+#include "profile.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <unordered_map>
+
+#include "profile_document.h"
+
+namespace {
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
+           a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+}
+
+bool ReadAll(int fd, std::string& out) {
+    out.clear();
+    char buf[65536];
+    off_t at = 0;
+    for (;;) {
+        ssize_t n = pread(fd, buf, sizeof buf, at);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        if (n == 0) return true;
+        out.append(buf, static_cast<size_t>(n));
+        at += n;
+    }
+}
+
+bool WriteAll(int fd, std::string_view data) {
+    while (!data.empty()) {
+        ssize_t n = write(fd, data.data(), data.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        data.remove_prefix(static_cast<size_t>(n));
+    }
+    return true;
+}
+
+// Parsed files, kept while the file on disk is the one that was parsed.
+// Holding the file open keeps its inode number from being handed to a
+// newer file, so an equal identity means equal content: writers never
+// change a file in place, they replace it.
+class ProfileCache {
+public:
+    std::shared_ptr<const ProfileDocument> Get(const std::string& path) {
+        struct stat now;
+        if (stat(path.c_str(), &now) != 0) {
+            Drop(path);
+            return nullptr;
+        }
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            auto it = entries_.find(path);
+            if (it != entries_.end() && SameFile(it->second.id, now)) return it->second.doc;
+        }
+        int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) return nullptr;
+        struct stat id;
+        std::string text;
+        if (fstat(fd, &id) != 0 || !ReadAll(fd, text)) {
+            close(fd);
+            return nullptr;
+        }
+        auto doc = std::make_shared<ProfileDocument>();
+        doc->Parse(text);
+        Put(path, fd, id, doc);
+        return doc;
+    }
+
+    // Takes ownership of fd.
+    void Put(const std::string& path, int fd, const struct stat& id,
+             std::shared_ptr<const ProfileDocument> doc) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (entries_.size() >= kMaxFiles && !entries_.count(path)) EvictOne();
+        Entry& e = entries_[path];
+        if (e.fd >= 0) close(e.fd);
+        e = Entry{fd, id, std::move(doc)};
+    }
+
+    void Drop(const std::string& path) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto it = entries_.find(path);
+        if (it == entries_.end()) return;
+        close(it->second.fd);
+        entries_.erase(it);
+    }
+
+private:
+    static constexpr size_t kMaxFiles = 32;
+    struct Entry {
+        int fd = -1;
+        struct stat id {};
+        std::shared_ptr<const ProfileDocument> doc;
+    };
+
+    void EvictOne() {
+        auto it = entries_.begin();
+        close(it->second.fd);
+        entries_.erase(it);
+    }
+
+    std::mutex mutex_;
+    std::unordered_map<std::string, Entry> entries_;
+};
+
+ProfileCache& Cache() {
+    static ProfileCache* cache = new ProfileCache;  // outlives every static destructor
+    return *cache;
+}
+
+// An exclusive lock on the file that is at path now. A writer that waited
+// for the lock may find that the file was replaced meanwhile; it then locks
+// the new one.
+int LockCurrentFile(const std::string& path) {
+    for (;;) {
+        int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+        if (fd < 0) return -1;
+        while (flock(fd, LOCK_EX) != 0) {
+            if (errno != EINTR) {
+                close(fd);
+                return -1;
+            }
+        }
+        struct stat locked, current;
+        if (fstat(fd, &locked) == 0 && stat(path.c_str(), &current) == 0 &&
+            locked.st_dev == current.st_dev && locked.st_ino == current.st_ino) {
+            return fd;
+        }
+        close(fd);
+    }
+}
+
+// Writes text to a new file beside path and renames it over path. Returns
+// the new file, still open, or -1 with path untouched.
+int ReplaceFile(const std::string& path, int lockedFd, const std::string& text) {
+    std::string temp = path + ".XXXXXX";
+    int fd = mkstemp(temp.data());
+    if (fd < 0) return -1;
+    struct stat old;
+    bool ok = fstat(lockedFd, &old) == 0 && fchmod(fd, old.st_mode & 07777) == 0 &&
+              WriteAll(fd, text) && fdatasync(fd) == 0 && rename(temp.c_str(), path.c_str()) == 0;
+    if (!ok) {
+        close(fd);
+        unlink(temp.c_str());
+        return -1;
+    }
+    return fd;
+}
+
+bool UsableFileName(const char* file) {
+    return file && *file;
+}
+
+// Text written into a line must not start another line.
+bool OneLine(std::string_view s) {
+    return s.find_first_of("\r\n") == std::string_view::npos;
+}
+
+// A key name must read back as the same key: no "=", and no start that
+// makes the line a comment or a section header.
+bool UsableKeyName(std::string_view key) {
+    std::string_view k = TrimProfileBlanks(key);
+    return OneLine(key) && key.find('=') == std::string_view::npos &&
+           (k.empty() || (k.front() != ';' && k.front() != '['));
+}
+
+std::string AsOneLine(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) {
+        if (c == '\r' || c == '\n') c = ' ';
+    }
+    return out;
+}
+
+std::string_view WithoutQuotes(std::string_view v) {
+    if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front()) {
+        return v.substr(1, v.size() - 2);
+    }
+    return v;
+}
+
+DWORD CopyValue(std::string_view v, char* buf, DWORD size) {
+    size_t n = std::min<size_t>(v.size(), size - 1);
+    std::memcpy(buf, v.data(), n);
+    buf[n] = '\0';
+    return static_cast<DWORD>(n);
+}
+
+// Names each ending in a terminator and the list in one more. A list that
+// does not fit is cut, ends in two terminators and reports size - 2.
+DWORD CopyList(const std::vector<std::string>& names, char* buf, DWORD size) {
+    std::string joined;
+    for (const std::string& n : names) {
+        joined += n;
+        joined += '\0';
+    }
+    if (joined.size() + 1 < size) {
+        std::memcpy(buf, joined.data(), joined.size());
+        buf[joined.size()] = '\0';
+        return static_cast<DWORD>(joined.size());
+    }
+    if (size < 2) {
+        buf[0] = '\0';
+        return 0;
+    }
+    std::memcpy(buf, joined.data(), size - 2);
+    buf[size - 2] = '\0';
+    buf[size - 1] = '\0';
+    return size - 2;
+}
+
+std::optional<std::string> LookUp(const char* app, const char* key, const char* file) {
+    if (!UsableFileName(file)) return std::nullopt;
+    auto doc = Cache().Get(file);
+    if (!doc) return std::nullopt;
+    auto v = doc->Find(app, key);
+    if (!v) return std::nullopt;
+    return std::string(WithoutQuotes(*v));
+}
+
+}  // namespace
+
+DWORD GetPrivateProfileString(const char* app, const char* key, const char* def, char* buf,
+                              DWORD size, const char* file) {
+    if (size == 0 || !buf) return 0;
+    if (!app || !key) {
+        std::shared_ptr<const ProfileDocument> doc;
+        if (UsableFileName(file)) doc = Cache().Get(file);
+        std::vector<std::string> names;
+        if (doc && !app) names = doc->SectionNames();
+        if (doc && app) names = doc->KeyNames(app).value_or(std::vector<std::string>{});
+        return CopyList(names, buf, size);
+    }
+    if (auto value = LookUp(app, key, file)) return CopyValue(*value, buf, size);
+    std::string_view d = def ? def : "";
+    while (!d.empty() && d.back() == ' ') d.remove_suffix(1);
+    return CopyValue(d, buf, size);
+}
+
+UINT GetPrivateProfileInt(const char* app, const char* key, int def, const char* file) {
+    if (!app || !key) return static_cast<UINT>(def);
+    auto value = LookUp(app, key, file);
+    if (!value || TrimProfileBlanks(*value).empty()) return static_cast<UINT>(def);
+    std::string_view v = std::string_view(*value).substr(0, 29);
+    while (!v.empty() && static_cast<unsigned char>(v.front()) <= 0x20) v.remove_prefix(1);
+    bool negative = false;
+    if (!v.empty() && (v.front() == '+' || v.front() == '-')) {
+        negative = v.front() == '-';
+        v.remove_prefix(1);
+    }
+    UINT n = 0;
+    for (char c : v) {
+        if (c < '0' || c > '9') break;
+        n = n * 10u + static_cast<UINT>(c - '0');
+    }
+    return negative ? 0u - n : n;
+}
+
+BOOL WritePrivateProfileString(const char* app, const char* key, const char* value,
+                               const char* file) {
+    if (!app) return FALSE;
+    ProfileTransaction tx(file ? file : "");
+    if (!key) {
+        tx.RemoveSection(app);
+    } else if (!value) {
+        tx.RemoveKey(app, key);
+    } else {
+        tx.Write(app, key, value);
+    }
+    return tx.Commit() ? TRUE : FALSE;
+}
+
+ProfileTransaction::ProfileTransaction(std::string file) : file_(std::move(file)) {}
+
+void ProfileTransaction::Write(std::string app, std::string key, std::string value) {
+    changes_.push_back(Change{Op::Write, std::move(app), std::move(key), std::move(value)});
+}
+
+void ProfileTransaction::RemoveKey(std::string app, std::string key) {
+    changes_.push_back(Change{Op::RemoveKey, std::move(app), std::move(key), {}});
+}
+
+void ProfileTransaction::RemoveSection(std::string app) {
+    changes_.push_back(Change{Op::RemoveSection, std::move(app), {}, {}});
+}
+
+bool ProfileTransaction::Commit() {
+    if (file_.empty()) return false;
+    // A name that would break the file's structure is refused before
+    // anything is touched; a line break in a value becomes a space.
+    for (const Change& c : changes_) {
+        if (!OneLine(c.app)) return false;
+        if (c.op != Op::RemoveSection && !UsableKeyName(c.key)) return false;
+    }
+    int lockFd = LockCurrentFile(file_);
+    if (lockFd < 0) return false;
+    std::string text;
+    if (!ReadAll(lockFd, text)) {
+        close(lockFd);
+        return false;
+    }
+    auto doc = std::make_shared<ProfileDocument>();
+    doc->Parse(text);
+    bool changed = false;
+    for (const Change& c : changes_) {
+        switch (c.op) {
+            case Op::Write:
+                changed |= doc->Set(c.app, c.key, AsOneLine(c.value));
+                break;
+            case Op::RemoveKey:
+                changed |= doc->RemoveKey(c.app, c.key);
+                break;
+            case Op::RemoveSection:
+                changed |= doc->RemoveSection(c.app);
+                break;
+        }
+    }
+    bool ok = true;
+    if (changed) {
+        int newFd = ReplaceFile(file_, lockFd, doc->Serialize());
+        struct stat id;
+        if (newFd >= 0 && fstat(newFd, &id) == 0) {
+            Cache().Put(file_, newFd, id, std::move(doc));
+        } else {
+            if (newFd >= 0) close(newFd);
+            ok = newFd >= 0;
+        }
+    }
+    close(lockFd);
+    changes_.clear();
+    return ok;
+}
