@@ -1,0 +1,21 @@
+#include "config_keys.h"
+
+#include <cstdio>
+
+namespace cfg {
+
+std::string TariffPlanSection(int plan) {
+    char name[32];
+    std::snprintf(name, sizeof name, "CBCT_%02d", plan);
+    return name;
+}
+
+std::string RespMsgKey(const std::string& id) {
+    return "respMsg" + id;
+}
+
+std::string RespMsgFileName(const std::string& id) {
+    return RespMsgKey(id) + ".txt";
+}
+
+}  // namespace cfg

@@ -1,0 +1,39 @@
+#include "settings_file.h"
+
+#include <string>
+#include <vector>
+
+#include "profile.h"
+
+std::string CutToChars(const std::string& text, size_t n) {
+    size_t chars = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        bool starts = (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80;
+        if (starts && chars++ == n) return text.substr(0, i);
+    }
+    return text;
+}
+
+std::string SettingsFile::ReadText(const char* section, const char* key, const char* def) const {
+    // Room for 255 characters of up to four bytes each.
+    std::vector<char> buf(kMaxValueChars * 4 + 1);
+    DWORD n = GetPrivateProfileString(section, key, def, buf.data(), static_cast<DWORD>(buf.size()),
+                                      path_.c_str());
+    return CutToChars(std::string(buf.data(), n), kMaxValueChars);
+}
+
+int SettingsFile::ReadInt(const char* section, const char* key, int def) const {
+    return static_cast<int>(GetPrivateProfileInt(section, key, def, path_.c_str()));
+}
+
+bool SettingsFile::WriteText(const char* section, const char* key, const char* value) const {
+    return WritePrivateProfileString(section, key, value, path_.c_str()) != FALSE;
+}
+
+bool SettingsFile::WriteInt(const char* section, const char* key, int value) const {
+    return WriteText(section, key, std::to_string(value).c_str());
+}
+
+bool SettingsFile::RemoveKey(const char* section, const char* key) const {
+    return WriteText(section, key, nullptr);
+}
