@@ -92,19 +92,18 @@ void ItemList::Load(const SettingsFile& file, const std::string& section) {
 }
 
 bool ItemList::Save(const SettingsFile& file, const std::string& section) const {
-    ProfileTransaction tx(file.Path());
-    tx.Write(section, kCountKey, std::to_string(items_.size()));
-    for (size_t i = 0; i < items_.size(); ++i)
-        tx.Write(section, ItemKey(i + 1), FormatRecord(items_[i]));
-    for (size_t i = items_.size() + 1;; ++i) {
-        std::string key = ItemKey(i);
-        char probe[2];
-        if (GetPrivateProfileString(section.c_str(), key.c_str(), "", probe, sizeof probe,
-                                    file.Path().c_str()) == 0)
-            break;
-        tx.RemoveKey(section, key);
-    }
-    return tx.Commit();
+    return UpdatePrivateProfile(file.Path(), [&](ProfileEditor& e) {
+        bool ok = e.Set(section, kCountKey, std::to_string(items_.size()));
+        for (size_t i = 0; i < items_.size() && ok; ++i) {
+            ok = e.Set(section, ItemKey(i + 1), FormatRecord(items_[i]));
+        }
+        for (size_t i = items_.size() + 1; ok; ++i) {
+            std::string key = ItemKey(i);
+            if (e.Get(section, key).value_or("").empty()) break;
+            e.RemoveKey(section, key);
+        }
+        return ok;
+    });
 }
 
 ListItem* ItemList::FindById(int id) {

@@ -295,14 +295,60 @@ void ProfileTransaction::RemoveSection(std::string app) {
 }
 
 bool ProfileTransaction::Commit() {
-    if (file_.empty()) return false;
-    // A name that would break the file's structure is refused before
-    // anything is touched; a line break in a value becomes a space.
+    // A name that would break the file's structure fails the whole
+    // transaction before anything is touched.
     for (const Change& c : changes_) {
         if (!OneLine(c.app)) return false;
         if (c.op != Op::RemoveSection && !UsableKeyName(c.key)) return false;
     }
-    int lockFd = LockCurrentFile(file_);
+    bool ok = UpdatePrivateProfile(file_, [this](ProfileEditor& e) {
+        for (const Change& c : changes_) {
+            switch (c.op) {
+                case Op::Write:
+                    e.Set(c.app, c.key, c.value);
+                    break;
+                case Op::RemoveKey:
+                    e.RemoveKey(c.app, c.key);
+                    break;
+                case Op::RemoveSection:
+                    e.RemoveSection(c.app);
+                    break;
+            }
+        }
+        return true;
+    });
+    changes_.clear();
+    return ok;
+}
+
+std::optional<std::string> ProfileEditor::Get(const std::string& app,
+                                              const std::string& key) const {
+    auto v = doc_.Find(app, key);
+    if (!v) return std::nullopt;
+    return std::string(WithoutQuotes(*v));
+}
+
+bool ProfileEditor::Set(const std::string& app, const std::string& key, const std::string& value) {
+    if (!OneLine(app) || !UsableKeyName(key)) return false;
+    // A line break in a value would start a line of its own: it becomes a space.
+    changed_ |= doc_.Set(app, key, AsOneLine(value));
+    return true;
+}
+
+bool ProfileEditor::RemoveKey(const std::string& app, const std::string& key) {
+    changed_ |= doc_.RemoveKey(app, key);
+    return true;
+}
+
+bool ProfileEditor::RemoveSection(const std::string& app) {
+    changed_ |= doc_.RemoveSection(app);
+    return true;
+}
+
+bool UpdatePrivateProfile(const std::string& file,
+                          const std::function<bool(ProfileEditor&)>& edit) {
+    if (file.empty()) return false;
+    int lockFd = LockCurrentFile(file);
     if (lockFd < 0) return false;
     std::string text;
     if (!ReadAll(lockFd, text)) {
@@ -311,32 +357,18 @@ bool ProfileTransaction::Commit() {
     }
     auto doc = std::make_shared<ProfileDocument>();
     doc->Parse(text);
-    bool changed = false;
-    for (const Change& c : changes_) {
-        switch (c.op) {
-            case Op::Write:
-                changed |= doc->Set(c.app, c.key, AsOneLine(c.value));
-                break;
-            case Op::RemoveKey:
-                changed |= doc->RemoveKey(c.app, c.key);
-                break;
-            case Op::RemoveSection:
-                changed |= doc->RemoveSection(c.app);
-                break;
-        }
-    }
+    ProfileEditor editor(*doc);
     bool ok = true;
-    if (changed) {
-        int newFd = ReplaceFile(file_, lockFd, doc->Serialize());
+    if (edit(editor) && editor.Changed()) {
+        int newFd = ReplaceFile(file, lockFd, doc->Serialize());
         struct stat id;
         if (newFd >= 0 && fstat(newFd, &id) == 0) {
-            Cache().Put(file_, newFd, id, std::move(doc));
+            Cache().Put(file, newFd, id, std::move(doc));
         } else {
             if (newFd >= 0) close(newFd);
             ok = newFd >= 0;
         }
     }
     close(lockFd);
-    changes_.clear();
     return ok;
 }

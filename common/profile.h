@@ -5,6 +5,9 @@
 // newest content.
 #pragma once
 
+#include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,6 +31,31 @@ UINT GetPrivateProfileInt(const char* app, const char* key, int def, const char*
 // app fails. Creates the file, but not its folder.
 BOOL WritePrivateProfileString(const char* app, const char* key, const char* value,
                                const char* file);
+
+class ProfileDocument;
+
+// The content of a file while it is locked for a change: what Get returns
+// is what a read would return now (the whole value, quotes removed).
+class ProfileEditor {
+public:
+    explicit ProfileEditor(ProfileDocument& doc) : doc_(doc) {}
+
+    std::optional<std::string> Get(const std::string& app, const std::string& key) const;
+    // False, changing nothing, for a name that would not read back.
+    bool Set(const std::string& app, const std::string& key, const std::string& value);
+    bool RemoveKey(const std::string& app, const std::string& key);
+    bool RemoveSection(const std::string& app);
+    bool Changed() const { return changed_; }
+
+private:
+    ProfileDocument& doc_;
+    bool changed_ = false;
+};
+
+// Runs edit on the file as it is on disk now, under the file's exclusive
+// lock, and writes the result with one replace. When edit returns false
+// the file stays as it was. False when the file cannot be read or written.
+bool UpdatePrivateProfile(const std::string& file, const std::function<bool(ProfileEditor&)>& edit);
 
 // Many writes to one file under one lock and one replace, with the same
 // result as the same WritePrivateProfileString calls made one by one.

@@ -124,4 +124,44 @@ TEST(ProfileConcurrency, AWriterKilledMidwayLeavesAWholeFile) {
     std::system(("rm -rf " + dir).c_str());
 }
 
+TEST(ProfileConcurrency, ReadModifyWriteUnderTheLockCountsEveryIncrement) {
+    std::string dir = MakeTempDir();
+    std::string file = dir + "/Notes.dat";
+    const int processes = 6, increments = 100;
+    auto increment = [&] {
+        return UpdatePrivateProfile(file, [](ProfileEditor& e) {
+            int n = std::atoi(e.Get("InNotes", "counter").value_or("0").c_str());
+            return e.Set("InNotes", "counter", std::to_string(n + 1));
+        });
+    };
+    std::vector<pid_t> pids;
+    for (int p = 0; p < processes; ++p) {
+        pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            for (int i = 0; i < increments; ++i) {
+                if (!increment()) _exit(2);
+            }
+            _exit(0);
+        }
+        pids.push_back(pid);
+    }
+    for (pid_t pid : pids) {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    EXPECT_EQ(GetPrivateProfileInt("InNotes", "counter", 0, file.c_str()),
+              UINT(processes * increments));
+
+    // An edit that gives up leaves the file as it was.
+    EXPECT_TRUE(UpdatePrivateProfile(file, [](ProfileEditor& e) {
+        e.Set("InNotes", "counter", "0");
+        return false;
+    }));
+    EXPECT_EQ(GetPrivateProfileInt("InNotes", "counter", 0, file.c_str()),
+              UINT(processes * increments));
+    std::system(("rm -rf " + dir).c_str());
+}
+
 }  // namespace
