@@ -1,0 +1,93 @@
+// The data level of a connection object: one B3 connection, the send window
+// of unconfirmed blocks, and the chunk queues between the line and the
+// transport.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <vector>
+
+#include "capi_connection.h"
+
+class B3Connection : public CapiConnection {
+public:
+    B3Connection(CAPIAccess* access, unsigned controllerIndex);
+
+    // DISCONNECT_B3_REQ when a B3 connection exists; false when none does.
+    bool DisconnectB3Req();
+
+    bool HasNcci() const { return hasNcci_; }
+    std::uint32_t Ncci() const { return ncci_; }
+    bool B3Active() const { return b3Active_; }
+    std::size_t Unconfirmed() const { return unconfirmed_.size(); }
+    std::size_t SendWindow() const { return window_; }
+
+protected:
+    void SendConnectB3Req() override;
+    bool HandleDisconnectInd(const std::uint8_t* m) override;
+    bool HandleConnectB3Conf(const std::uint8_t* m) override;
+    bool HandleConnectB3Ind(const std::uint8_t* m) override;
+    bool HandleConnectB3ActiveInd(const std::uint8_t* m) override;
+    bool HandleDisconnectB3Conf(const std::uint8_t* m) override;
+    bool HandleDisconnectB3Ind(const std::uint8_t* m) override;
+    bool HandleDataB3Conf(const std::uint8_t* m) override;
+    bool HandleDataB3Ind(const std::uint8_t* m) override;
+
+    // DATA_B3_REQ for one block; the block is kept until its confirmation.
+    void SendDataBlock(std::vector<std::uint8_t> block);
+
+    virtual bool SendNextBlock() { return false; }
+    virtual void OnB3Connected() {}
+    virtual void OnB3Disconnected() {}
+    virtual void OnAllDataSent() {}
+    virtual void OnDataReceived(const std::uint8_t*, std::size_t) {}
+
+private:
+    bool OwnsB3(std::uint32_t ncci) const;
+    void EndB3();
+
+    std::uint32_t ncci_ = 0;
+    bool hasNcci_ = false;
+    bool b3Active_ = false;
+    bool b3DisconnectRequested_ = false;
+    std::uint16_t dataHandle_ = 0;
+    std::size_t window_;
+    std::map<std::uint16_t, std::vector<std::uint8_t>> unconfirmed_;
+};
+
+class BufferedConnection : public B3Connection {
+public:
+    BufferedConnection(CAPIAccess* access, unsigned controllerIndex);
+
+    // Appends the bytes in chunks (length 0: a zero-terminated text with its
+    // terminator) and sends while the window allows.
+    void QueueData(const std::uint8_t* data, std::size_t length);
+    // Moves the oldest received chunk into buffer (which holds a chunk);
+    // returns its length, 0 when none waits.
+    std::size_t TakeReceivedChunk(std::uint8_t* buffer);
+    std::size_t ReceivedChunks() const;
+    std::size_t QueuedChunks() const { return sendQueue_.size(); }
+    std::size_t ChunkSize() const { return chunkSize_; }
+
+protected:
+    bool SendNextBlock() override;
+    void OnDataReceived(const std::uint8_t* data, std::size_t length) override;
+
+private:
+    std::size_t chunkSize_;
+    std::deque<std::vector<std::uint8_t>> sendQueue_;
+    std::deque<std::vector<std::uint8_t>> receiveQueue_;
+};
+
+// The library's connection object: reports its events to the transport.
+class LinkConnection : public BufferedConnection {
+public:
+    LinkConnection(CAPIAccess* access, unsigned controllerIndex);
+    ~LinkConnection() override;
+
+protected:
+    void OnDisconnected(std::uint16_t reason) override;
+    void OnB3Connected() override;
+    void OnAllDataSent() override;
+};
