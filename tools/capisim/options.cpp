@@ -1,0 +1,182 @@
+#include "options.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <sstream>
+
+namespace capisim {
+namespace {
+
+std::vector<std::string> Split(const std::string& text, char separator) {
+    std::vector<std::string> parts;
+    std::stringstream stream(text);
+    std::string part;
+    while (std::getline(stream, part, separator)) parts.push_back(part);
+    if (!text.empty() && text.back() == separator) parts.push_back("");
+    return parts;
+}
+
+bool ApplyOutsidePrefix(Options& o, const std::string& spec, std::string& error) {
+    auto colon = spec.find(':');
+    std::string name = spec.substr(0, colon);
+    std::string digits = colon == std::string::npos ? "" : spec.substr(colon + 1);
+    if (colon == std::string::npos || !IsNumber(digits)) {
+        error = "--outside-prefix erwartet NAME:ZIFFERN, nicht \"" + spec + "\"";
+        return false;
+    }
+    for (LineConfig& line : o.lines) {
+        if (line.name != name) continue;
+        line.outsidePrefix = digits;
+        return true;
+    }
+    error = "--outside-prefix nennt die unbekannte Leitung \"" + name + "\"";
+    return false;
+}
+
+// Applies one option with its value; false with error on a bad value.
+bool ApplyOption(Options& o, const std::string& option, const std::string& value,
+                 std::vector<std::string>& prefixes, std::string& error) {
+    if (option == "--line") {
+        auto line = ParseLineSpec(value);
+        if (!line) error = "--line erwartet NAME:PORT:NUMMER[,NUMMER...], nicht \"" + value + "\"";
+        if (line) PutLine(o, *line);
+        return line.has_value();
+    }
+    if (option == "--outside-prefix") {
+        prefixes.push_back(value);
+        return true;
+    }
+    if (option == "--rate") {
+        auto rate = ParseUnsigned(value, 100000000);
+        if (!rate || *rate == 0) error = "--rate erwartet Bit pro Sekunde größer 0";
+        if (rate && *rate) o.bitsPerSecond = *rate;
+        return rate && *rate;
+    }
+    if (option == "--delay") {
+        auto delay = ParseDecimal(value);
+        if (!delay) error = "--delay erwartet Millisekunden";
+        if (delay) o.delayMs = *delay;
+        return delay.has_value();
+    }
+    if (option == "--ring-time") {
+        auto ring = ParseDecimal(value);
+        if (!ring || *ring <= 0) error = "--ring-time erwartet Sekunden größer 0";
+        if (ring && *ring > 0) o.ringSeconds = *ring;
+        return ring && *ring > 0;
+    }
+    if (option == "--call-log") {
+        o.callLog = value;
+        return true;
+    }
+    if (option == "--config") return true;
+    error = "unbekannte Option \"" + option + "\"";
+    return false;
+}
+
+}  // namespace
+
+bool IsNumber(const std::string& text) {
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
+        return (c >= '0' && c <= '9') || c == '*' || c == '#';
+    });
+}
+
+std::optional<double> ParseDecimal(const std::string& text) {
+    if (text.empty()) return std::nullopt;
+    char* end = nullptr;
+    double value = strtod(text.c_str(), &end);
+    if (*end != '\0' || !(value >= 0) || value > 1e7) return std::nullopt;
+    return value;
+}
+
+std::optional<uint32_t> ParseUnsigned(const std::string& text, uint32_t max) {
+    if (text.empty() || text.size() > 10) return std::nullopt;
+    if (!std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        return std::nullopt;
+    }
+    unsigned long long value = std::stoull(text);
+    if (value > max) return std::nullopt;
+    return uint32_t(value);
+}
+
+std::optional<std::vector<std::string>> ParseNumberList(const std::string& list) {
+    std::vector<std::string> numbers = Split(list, ',');
+    if (numbers.empty() || !std::all_of(numbers.begin(), numbers.end(), IsNumber)) {
+        return std::nullopt;
+    }
+    return numbers;
+}
+
+std::optional<LineConfig> ParseLineSpec(const std::string& spec) {
+    std::vector<std::string> parts = Split(spec, ':');
+    if (parts.size() != 3 || parts[0].empty()) return std::nullopt;
+    if (parts[0].find_first_of(" \t") != std::string::npos) return std::nullopt;
+    auto port = ParseUnsigned(parts[1], 65535);
+    auto numbers = ParseNumberList(parts[2]);
+    if (!port || !numbers) return std::nullopt;
+    LineConfig line;
+    line.name = parts[0];
+    line.port = uint16_t(*port);
+    line.numbers = *numbers;
+    return line;
+}
+
+std::optional<SpecialNumber> ParseSpecial(const std::string& number, const std::string& what) {
+    if (!IsNumber(number)) return std::nullopt;
+    SpecialNumber s;
+    s.number = number;
+    if (what == "busy") return s;
+    if (what == "no-answer") {
+        s.kind = SpecialKind::kNoAnswer;
+        return s;
+    }
+    if (what.rfind("reject ", 0) != 0) return std::nullopt;
+    std::string value = what.substr(7);
+    std::optional<uint32_t> reject;
+    if (value.rfind("0x", 0) == 0 && value.size() > 2 && value.size() <= 6) {
+        char* end = nullptr;
+        unsigned long v = strtoul(value.c_str() + 2, &end, 16);
+        if (*end == '\0') reject = uint32_t(v);
+    } else {
+        reject = ParseUnsigned(value, 0xFFFF);
+    }
+    if (!reject || *reject < 2) return std::nullopt;
+    s.kind = SpecialKind::kReject;
+    s.reject = uint16_t(*reject);
+    return s;
+}
+
+void PutLine(Options& options, LineConfig line) {
+    for (LineConfig& existing : options.lines) {
+        if (existing.name != line.name) continue;
+        if (line.outsidePrefix.empty()) line.outsidePrefix = existing.outsidePrefix;
+        existing = std::move(line);
+        return;
+    }
+    options.lines.push_back(std::move(line));
+}
+
+std::optional<Options> ParseCommandLine(const std::vector<std::string>& args, std::string& error) {
+    Options o;
+    for (size_t i = 0; i + 1 < args.size(); ++i) {
+        if (args[i] == "--config" && !LoadConfigFile(args[i + 1], o, error)) return std::nullopt;
+    }
+    std::vector<std::string> prefixes;
+    for (size_t i = 0; i < args.size(); i += 2) {
+        if (i + 1 >= args.size()) {
+            error = "der Option \"" + args[i] + "\" fehlt ihr Wert";
+            return std::nullopt;
+        }
+        if (!ApplyOption(o, args[i], args[i + 1], prefixes, error)) return std::nullopt;
+    }
+    for (const std::string& spec : prefixes) {
+        if (!ApplyOutsidePrefix(o, spec, error)) return std::nullopt;
+    }
+    if (o.lines.empty()) {
+        error = "keine Leitung angegeben (--line NAME:PORT:NUMMER)";
+        return std::nullopt;
+    }
+    return o;
+}
+
+}  // namespace capisim
