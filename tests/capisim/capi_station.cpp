@@ -100,7 +100,18 @@ void ForwardMessage(int fd, const uint8_t* m) {
     SendRecord(fd, kData, data ? Bytes(data, data + dataLength) : Bytes{});
 }
 
+// The station must not keep the test's other descriptors open: holding the
+// write end of capisim's standard input would keep capisim from ever seeing
+// its end.
+void CloseInheritedDescriptors(int keep1, int keep2) {
+    long limit = sysconf(_SC_OPEN_MAX);
+    for (int fd = 3; fd < (limit > 0 ? limit : 1024); ++fd) {
+        if (fd != keep1 && fd != keep2) close(fd);
+    }
+}
+
 [[noreturn]] void RunStation(const std::string& home, StationOptions options, int in, int out) {
+    CloseInheritedDescriptors(in, out);
     setenv("HOME", home.c_str(), 1);
     unsigned applId = 0;
     unsigned result = capi20_register(options.maxLogicalConnections, options.maxB3Blocks,

@@ -74,6 +74,18 @@ std::optional<std::vector<uint8_t>> RawClient::ReadPacket(std::chrono::milliseco
     return body;
 }
 
+bool RawClient::Discard() {
+    uint8_t chunk[16384];
+    while (fd_ >= 0 && !eof_) {
+        ssize_t n = recv(fd_, chunk, sizeof chunk, MSG_DONTWAIT);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
+        if (n <= 0) eof_ = true;
+    }
+    buffer_.clear();
+    return !eof_;
+}
+
 bool RawClient::ClosedByServer(std::chrono::milliseconds timeout) {
     auto deadline = std::chrono::steady_clock::now() + timeout;
     while (!eof_ && std::chrono::steady_clock::now() < deadline) {

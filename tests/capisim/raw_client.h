@@ -23,6 +23,8 @@ public:
     bool SendPacket(const std::vector<uint8_t>& body);
     // The next packet body; nullopt on time-out or when the server closed.
     std::optional<std::vector<uint8_t>> ReadPacket(std::chrono::milliseconds timeout);
+    // Reads and discards whatever has arrived; false once the server closed.
+    bool Discard();
     // True once the server has closed the connection (within timeout).
     bool ClosedByServer(std::chrono::milliseconds timeout);
     // Sends the register request of libcapi20's remote driver and returns the result word.
