@@ -1,0 +1,66 @@
+// The library exports its designed interface and nothing else.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <set>
+#include <string>
+
+namespace {
+
+std::set<std::string> DefinedDynamicSymbols() {
+    std::set<std::string> symbols;
+    std::string command = std::string("nm -D --defined-only -C '") + CORVANE_PATH + "'";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return symbols;
+    char line[1024];
+    while (std::fgets(line, sizeof line, pipe)) {
+        std::string text = line;
+        if (!text.empty() && text.back() == '\n') text.pop_back();
+        // "<address> <type> <name>"
+        auto first = text.find(' ');
+        auto second = text.find(' ', first + 1);
+        if (second != std::string::npos) symbols.insert(text.substr(second + 1));
+    }
+    pclose(pipe);
+    return symbols;
+}
+
+TEST(Exports, OnlyTheDesignedInterfaceIsVisible) {
+    std::set<std::string> symbols = DefinedDynamicSymbols();
+    const std::set<std::string> functions = {
+        "RCOInitLinkDLL",   "RCOExitLinkDLL", "CROSetCallBackFn", "RCOConnectInd",
+        "RCODisconnectInd", "RCODataRecvInd", "RCODataSentInd",
+    };
+    const std::set<std::string> members = {
+        "CRComObj::CRComObj()",
+        "CRComObj::~CRComObj()",
+        "CRComObj::Init()",
+        "CRComObj::Connect(char*, char*, unsigned long)",
+        "CRComObj::Disconnect(unsigned long)",
+        "CRComObj::IsConnected()",
+        "CRComObj::IsDataPending()",
+        "CRComObj::WaitForConnection(unsigned long)",
+        "CRComObj::WaitForDisconnection(unsigned long)",
+        "CRComObj::StartServer(char*)",
+        "CRComObj::GetConnectionPar()",
+        "CRComObj::GetDisconnectInfo(unsigned short&)",
+        "CRComObj::GetErrorText(unsigned short)",
+        "CRComObj::GetLinkInterface()",
+        "CRComObj::SetLinkInterface(CRComInterface*)",
+        "CRComObj::Connected()",
+        "CRComObj::Disconnected()",
+        "CRComObj::Send(unsigned char*, unsigned long, unsigned long)",
+        "CRComObj::Get(unsigned char*, unsigned long*, unsigned long)",
+        "vtable for CRComObj",
+        "typeinfo for CRComObj",
+        "typeinfo name for CRComObj",
+    };
+    ASSERT_FALSE(symbols.empty()) << "nm could not read " << CORVANE_PATH;
+    for (const auto& name : functions) EXPECT_TRUE(symbols.count(name)) << name;
+    for (const auto& name : members) EXPECT_TRUE(symbols.count(name)) << name;
+    for (const auto& name : symbols) {
+        EXPECT_TRUE(functions.count(name) || members.count(name)) << "exported: " << name;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,139 @@
+// What a station sees when the call cannot be made or CAPI is missing.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <thread>
+
+#include "link_test_support.h"
+#include "test_dir.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string Field(const std::string& line, std::size_t index) {
+    std::istringstream in(line);
+    std::string word;
+    for (std::size_t i = 0; i <= index; ++i) {
+        if (!(in >> word)) return "";
+    }
+    return word;
+}
+
+// The message boxes a station showed: its standard error without the
+// diagnostic lines that libcapi20 itself prints there.
+std::string Boxes(const Station& s) {
+    std::istringstream in(s.Errors());
+    std::string boxes;
+    for (std::string line; std::getline(in, line);) {
+        if (line.find("CapiDebug") == std::string::npos) boxes += line + "\n";
+    }
+    return boxes;
+}
+
+// Polls the station's disconnect info until it names the expected reason.
+std::string WaitForInfo(Station& s, const std::string& expected) {
+    auto deadline = Clock::now() + 10s;
+    std::string info;
+    while (Clock::now() < deadline) {
+        info = s.Run("info");
+        if (info == expected) break;
+        std::this_thread::sleep_for(50ms);
+    }
+    return info;
+}
+
+TEST(LinkFailure, EveryRefusalOfTheExchangeReachesTheCaller) {
+    TestDir dir;
+    dir.Put("numbers.cfg", "[Numbers]\n333=busy\n555=no-answer\n");
+    Exchange exchange(dir.Path(), {"A:0:111", "C:0:444"},
+                      {"--config", dir.File("numbers.cfg"), "--ring-time", "0.5"});
+    ASSERT_TRUE(exchange.Ready());
+    Station a(dir.Path(), "a", exchange.Port("A"));
+    ASSERT_EQ(a.Run("init"), "init 1");
+    ASSERT_EQ(a.Run("new"), "new 1");
+    EXPECT_EQ(a.Run("info"), "info 0x0000 ISDN-Fehler #:0x0");
+
+    // A refused call returns only after its wait.
+    std::string busy = a.Run("connect 333 111 8");
+    EXPECT_EQ(Field(busy, 1), "2") << busy;
+    EXPECT_GE(std::stol(Field(busy, 2)), 750);
+    EXPECT_EQ(a.Run("info"), "info 0x3491 Teilnehmer besetzt[#3491]");
+
+    struct {
+        const char* number;
+        const char* info;
+    } cases[] = {
+        {"555", "info 0x3492 Teilnehmer antwortet nicht[#3492]"},
+        {"444", "info 0x34D8 Gegenstelle nicht kompatibel[#34D8]"},
+        {"999", "info 0x3481 Unbekannte Nummer[#3481]"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Field(a.Run(std::string("connect ") + c.number + " 111 0"), 1), "2");
+        EXPECT_EQ(WaitForInfo(a, c.info), c.info) << c.number;
+        EXPECT_EQ(a.Run("state"), "state 0");
+    }
+    // Reasons the table lacks are named by their number.
+    EXPECT_EQ(a.Run("disc-ind 1104"), "disc-ind 1");
+    EXPECT_EQ(a.Run("info"), "info 0x1104 ISDN-Fehler #:0x1104");
+    EXPECT_EQ(Field(a.Run("exit"), 1), "1");
+    EXPECT_EQ(a.Quit(), 0);
+
+    auto calls = exchange.CallLog(4, 5s);
+    ASSERT_EQ(calls.size(), 4u);
+    const char* reasons[] = {"0x3491", "0x3492", "0x34D8", "0x3481"};
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_NE(calls[i].find(std::string("\"reason\":\"") + reasons[i] + "\""),
+                  std::string::npos)
+            << calls[i];
+    }
+    EXPECT_EQ(Boxes(a), "") << "no message box on a working line";
+}
+
+TEST(LinkFailure, WithoutTheCapiLibraryOneBoxAndConnectsFail) {
+    TestDir dir;
+    Station a(dir.Path(), "a", 0, {{"TELVORA_CAPI_LIBRARY", "/nonexistent/libcapi20.so.3"}});
+    ASSERT_EQ(a.Run("init"), "init 1");
+    ASSERT_EQ(a.Run("new"), "new 1");
+    std::string connect = a.Run("connect 222 111 5");
+    EXPECT_EQ(Field(connect, 1), "2");
+    EXPECT_GE(std::stol(Field(connect, 2)), 450);
+    EXPECT_EQ(a.Run("server -"), "server 65534");
+    std::string exit = a.Run("exit");
+    EXPECT_EQ(Field(exit, 1), "1");
+    EXPECT_LT(std::stol(Field(exit, 2)), 1000);
+    EXPECT_EQ(a.Quit(), 0);
+    EXPECT_EQ(Boxes(a),
+              "Strand: Fatal Error: /nonexistent/libcapi20.so.3 not loaded. Code 0: Kein Speicher "
+              "mehr oder ungültige Datei\n");
+}
+
+TEST(LinkFailure, WithoutTheExchangeCapiIsNotInstalled) {
+    TestDir dir;
+    Station a(dir.Path(), "a", 0);
+    ASSERT_EQ(a.Run("init"), "init 1");
+    ASSERT_EQ(a.Run("new"), "new 1");
+    EXPECT_EQ(Field(a.Run("connect 222 111 2"), 1), "2");
+    EXPECT_EQ(Field(a.Run("exit"), 1), "1");
+    EXPECT_EQ(a.Quit(), 0);
+    EXPECT_EQ(Boxes(a), "Fataler Fehler: Die ISDN-CAPI-Schnittstelle ist nicht installiert\n");
+    std::string log = a.Log();
+    EXPECT_NE(log.find(":++CorvaneInit()\n"), std::string::npos);
+    EXPECT_NE(log.find(":--CorvaneExit()\n"), std::string::npos);
+}
+
+TEST(LinkFailure, LibraryLoadedButNeverStartedEndsCleanly) {
+    TestDir dir;
+    Station a(dir.Path(), "a", 0);
+    EXPECT_EQ(a.Run("new"), "new 1");
+    EXPECT_EQ(Field(a.Run("connect 222 111 0"), 1), "2");
+    EXPECT_EQ(a.Run("delete"), "delete");
+    EXPECT_EQ(Field(a.Run("exit"), 1), "1");
+    EXPECT_EQ(a.Quit(), 0);
+    std::string log = a.Log();
+    EXPECT_NE(log.find(":++DllMain\n"), std::string::npos);
+    EXPECT_NE(log.find(":--DllMain\n"), std::string::npos);
+    EXPECT_EQ(Boxes(a), "");
+}
+
+}  // namespace
