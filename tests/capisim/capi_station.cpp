@@ -232,8 +232,10 @@ std::optional<Received> Station::Next(std::chrono::milliseconds timeout) {
             return r;
         }
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0 || pid_ <= 0) return std::nullopt;
-        ReadEvent(left);
+        if (pid_ <= 0) return std::nullopt;
+        // Even with no time left, take what the station has already sent.
+        bool read = ReadEvent(std::max(left, std::chrono::milliseconds(0)));
+        if (!read && left.count() <= 0) return std::nullopt;
     }
 }
 
