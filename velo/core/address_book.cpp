@@ -484,3 +484,18 @@ std::optional<size_t> AddressBook::FindByNumber(std::string_view number) const {
     }
     return std::nullopt;
 }
+
+bool OfferToKeepRecipient(const std::string& path, const std::string& name,
+                          const std::string& number, std::time_t now) {
+    AddressBook book;
+    if (DigitsOf(number).empty() || !book.LoadForWindow(path, now)) return false;
+    if (book.FindByNumber(number)) return true;
+    if (ShowMessageBox(address_msg::kAskKeepRecipient, kAppCaption, MB_YESNO | MB_ICONQUESTION) !=
+        IDYES)
+        return false;
+    Address& entry = book.Add(Address::MadeAt(now));
+    entry.nick = entry.lastname = name;
+    bool mobile = MobileNetworkOf(DigitsOf(number)) != MobileNetwork::None;
+    entry.phones[mobile ? kPhoneMobile : kPhonePrivate] = PhoneNumber{true, "", "", number};
+    return book.SaveForWindow(path);
+}

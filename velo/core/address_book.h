@@ -74,6 +74,8 @@ inline constexpr const char* kNotSelected = "Adresse kann nicht ausgewählt werd
 inline constexpr const char* kAskDelete = "Soll die Addresse '%s' gelöscht werden?";
 inline constexpr const char* kNotDeleted = "Eintrag kann nicht gelöscht werden";
 inline constexpr const char* kXmlErrorCaption = "ERROR";
+inline constexpr const char* kAskKeepRecipient =
+    "Soll die vorliegende Adresse in das Adressbuch eingetragen werden?";
 }  // namespace address_msg
 
 class AddressBook {
@@ -116,3 +118,10 @@ private:
     std::vector<Address> addresses_;
     AddressLayout layout_;
 };
+
+// The composer's offer for a recipient number that no entry of the book at
+// path has: on yes the name and number become a new entry (a mobile number
+// as mobile number, any other as private one) and the book is saved. True
+// when the book holds the number afterwards.
+bool OfferToKeepRecipient(const std::string& path, const std::string& name,
+                          const std::string& number, std::time_t now = std::time(nullptr));

@@ -261,4 +261,23 @@ TEST(AddressList, FindsAnEntryByItsNumberInAnyWriting) {
     EXPECT_EQ(book.FindByNumber(""), std::nullopt);
 }
 
+TEST_F(AddressBookFile, AnUnknownRecipientIsKeptOnlyWhenTheUserSaysSo) {
+    boxes_.QueueAnswer(IDNO);
+    EXPECT_FALSE(OfferToKeepRecipient(Path(), "Anna", "0172 123-4567", kNow));
+    EXPECT_EQ(dir_.Get("AddrBook.xml"), "");
+    EXPECT_TRUE(OfferToKeepRecipient(Path(), "Anna", "0172 123-4567", kNow));
+    EXPECT_TRUE(OfferToKeepRecipient(Path(), "Anna", "01721234567", kNow));  // known by now
+    EXPECT_TRUE(OfferToKeepRecipient(Path(), "Büro", "0221 123456", kNow));
+    EXPECT_EQ(boxes_.Texts(),
+              std::vector<std::string>(
+                  3, "Soll die vorliegende Adresse in das Adressbuch eingetragen werden?"));
+    AddressBook book;
+    ASSERT_TRUE(book.Load(Path(), kNow));
+    ASSERT_EQ(book.Addresses().size(), 2u);
+    EXPECT_EQ(book.Addresses()[0].nick, "Anna");
+    EXPECT_EQ(ColumnText(book.Addresses()[0], 9), "0172 123-4567");
+    EXPECT_EQ(book.Addresses()[1].lastname, "Büro");
+    EXPECT_EQ(ColumnText(book.Addresses()[1], 6), "0221 123456");
+}
+
 }  // namespace
