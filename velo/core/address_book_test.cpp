@@ -249,18 +249,6 @@ TEST(AddressList, DeletingAsksWithTheNick) {
     EXPECT_EQ(book.Addresses()[0].nick, "Anna");
 }
 
-TEST(AddressList, FindsAnEntryByItsNumberInAnyWriting) {
-    AddressBook book;
-    book.Add(Address::MadeAt(kNow)).phones[kPhonePrivate] =
-        PhoneNumber{true, "+49", "030", "1234567"};
-    book.Add(Address::MadeAt(kNow)).phones[kPhoneMobile] =
-        PhoneNumber{true, "+49", "", "0172 123-4567"};
-    EXPECT_EQ(book.FindByNumber("030/123 45-67"), 0u);
-    EXPECT_EQ(book.FindByNumber("01721234567"), 1u);
-    EXPECT_EQ(book.FindByNumber("0221"), std::nullopt);
-    EXPECT_EQ(book.FindByNumber(""), std::nullopt);
-}
-
 TEST_F(AddressBookFile, AnUnknownRecipientIsKeptOnlyWhenTheUserSaysSo) {
     boxes_.QueueAnswer(IDNO);
     EXPECT_FALSE(OfferToKeepRecipient(Path(), "Anna", "0172 123-4567", kNow));

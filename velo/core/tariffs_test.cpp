@@ -117,11 +117,4 @@ TEST(TariffKeys, KeysStayUniqueBeyondNinetyNineProviders) {
     EXPECT_EQ(tariff::NextProviderKey(providers), "CBCP_101");
 }
 
-TEST(TariffTexts, HoursAndDaysAsTheListsShowThem) {
-    EXPECT_EQ(tariff::FirstHourText(8), "08:00");
-    EXPECT_EQ(tariff::LastHourText(17), "17:59");
-    EXPECT_EQ(tariff::LastHourText(23), "23:59");
-    EXPECT_STREQ(tariff::kDayNames[tariff::kSunday], "So");
-}
-
 }  // namespace
