@@ -165,8 +165,8 @@ std::optional<int> ChildProcess::Wait(std::chrono::milliseconds timeout) {
 }
 
 Exchange::Exchange(const std::string& workDir, const std::vector<std::string>& lines,
-                   const std::vector<std::string>& extra) {
-    callLog_ = workDir + "/calls.jsonl";
+                   const std::vector<std::string>& extra)
+    : callLog_(workDir + "/calls.jsonl") {
     std::vector<std::string> args;
     for (const auto& line : lines) {
         args.push_back("--line");
@@ -175,36 +175,7 @@ Exchange::Exchange(const std::string& workDir, const std::vector<std::string>& l
     args.push_back("--call-log");
     args.push_back(callLog_);
     args.insert(args.end(), extra.begin(), extra.end());
-    process_ =
-        std::make_unique<ChildProcess>(CAPISIM_PATH, args, std::map<std::string, std::string>{},
-                                       workDir, workDir + "/capisim.err");
-    while (auto line = process_->ReadLine(10s)) {
-        if (*line == "ready") {
-            ready_ = true;
-            break;
-        }
-        std::istringstream in(*line);
-        std::string word, name;
-        int port = 0;
-        in >> word >> name >> port;
-        if (word == "line") ports_[name] = port;
-    }
-}
-
-Exchange::~Exchange() {
-    process_->WriteLine("quit");
-}
-
-std::vector<std::string> Exchange::CallLog(std::size_t count,
-                                           std::chrono::milliseconds timeout) const {
-    auto deadline = Clock::now() + timeout;
-    for (;;) {
-        std::vector<std::string> lines;
-        std::istringstream in(ReadFile(callLog_));
-        for (std::string line; std::getline(in, line);) lines.push_back(line);
-        if (lines.size() >= count || Clock::now() > deadline) return lines;
-        std::this_thread::sleep_for(20ms);
-    }
+    ready_ = process_.Start(args);
 }
 
 std::uint16_t WireMessage::Word(std::size_t at) const {
@@ -307,10 +278,7 @@ std::vector<WireMessage> WireRecorder::WaitFor(std::uint8_t command, std::uint8_
 
 Station::Station(const std::string& root, const std::string& name, int capiPort,
                  const std::map<std::string, std::string>& env) {
-    dir_ = root + "/" + name;
-    mkdir(dir_.c_str(), 0755);
-    std::ofstream(dir_ + "/.capi20rc")
-        << "REMOTE rcapi 127.0.0.1 " << (capiPort ? capiPort : ClosedPort()) << "\n";
+    dir_ = capitest::MakeCapiHome(root, name, capiPort ? capiPort : ClosedPort());
     std::ofstream(dir_ + "/Telvora.cfg") << "[Parameters]\ndebug=1\n";
     std::map<std::string, std::string> all = {{"HOME", dir_}, {"TELVORA_HOME", dir_}};
     for (const auto& [k, v] : env) all[k] = v;

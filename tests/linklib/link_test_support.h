@@ -14,6 +14,8 @@
 #include <thread>
 #include <vector>
 
+#include "capisim_process.h"
+
 using namespace std::chrono_literals;
 
 // A child with its standard input and output on pipes and its standard error
@@ -41,22 +43,22 @@ private:
     std::string pending_;
 };
 
-// capisim with the given lines ("NAME:0:NUMBERS") and extra options.
+// capisim with the given lines ("NAME:0:NUMBERS") and extra options, and
+// its call log in workDir.
 class Exchange {
 public:
     Exchange(const std::string& workDir, const std::vector<std::string>& lines,
              const std::vector<std::string>& extra = {});
-    ~Exchange();
-    int Port(const std::string& line) const { return ports_.at(line); }
+    int Port(const std::string& line) const { return process_.Port(line); }
     bool Ready() const { return ready_; }
-    void Command(const std::string& line) { process_->WriteLine(line); }
-    std::string CallLogFile() const { return callLog_; }
-    // The call log's lines, waiting until at least count are there.
-    std::vector<std::string> CallLog(std::size_t count, std::chrono::milliseconds timeout) const;
+    // The call log's entries, waiting until at least count are there.
+    std::vector<capitest::LogEntry> CallLog(std::size_t count,
+                                            std::chrono::milliseconds timeout) const {
+        return capitest::WaitForCallLog(callLog_, count, timeout);
+    }
 
 private:
-    std::unique_ptr<ChildProcess> process_;
-    std::map<std::string, int> ports_;
+    capitest::CapisimProcess process_;
     std::string callLog_;
     bool ready_ = false;
 };
