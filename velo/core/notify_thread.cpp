@@ -1,0 +1,25 @@
+#include "notify_thread.h"
+
+void CNotifyThread::Start() {
+    if (thread_.joinable()) return;
+    stop_ = false;
+    thread_ = std::thread([this] { Run(); });
+}
+
+void CNotifyThread::Stop() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stop_ = true;
+    }
+    wake_.notify_all();
+    if (thread_.joinable()) thread_.join();
+}
+
+void CNotifyThread::Run() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (!wake_.wait_for(lock, kPeriod, [this] { return stop_; })) {
+        lock.unlock();
+        doc_.TakeHandedOverItems(onItem_);
+        lock.lock();
+    }
+}
