@@ -45,12 +45,12 @@ std::optional<NoteTextFile> CreateNoteTextFile(const std::string& dir, std::time
     return std::nullopt;
 }
 
-std::string ReadNoteText(const std::string& path) {
+std::string ReadNoteText(const std::string& path, size_t maxChars) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return "";
     std::stringstream text;
     text << in.rdbuf();
-    return CutToChars(text.str(), kMaxNoteTextChars);
+    return CutToChars(text.str(), maxChars);
 }
 
 bool WriteNoteText(const std::string& path, const std::string& text) {

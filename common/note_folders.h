@@ -35,7 +35,7 @@ struct NoteTextFile {
 // second), the next free second is used, so no item's text is overwritten.
 std::optional<NoteTextFile> CreateNoteTextFile(const std::string& dir, std::time_t now);
 
-// The item's text: the whole file up to 2047 characters; "" when missing.
-std::string ReadNoteText(const std::string& path);
+// The item's text: the whole file up to maxChars characters; "" when missing.
+std::string ReadNoteText(const std::string& path, size_t maxChars = kMaxNoteTextChars);
 // Writes text (LF line ends) to path, replacing what was there.
 bool WriteNoteText(const std::string& path, const std::string& text);

@@ -179,6 +179,30 @@ std::string CVeloDoc::ReadText(const NoteItem& item, int folder) {
     return path.empty() ? std::string() : ReadNoteText(path);
 }
 
+bool CVeloDoc::SendNote(long noteId, int folder, NoteSender& sender, SendProgress& progress) {
+    NoteToSend note;
+    {
+        std::lock_guard<std::recursive_mutex> lock(mutex_);
+        NoteItem* item = folders_[folder]->Find(noteId);
+        if (!item) {
+            AccessError();
+            return false;
+        }
+        if (item->Type() != static_cast<int>(NoteType::Note)) {
+            ShowMessageBox("Dokument kann nicht gesendet werden", kAppCaption, MB_ICONSTOP);
+            return false;
+        }
+        note.number = item->Get(NoteItem::kNumber);
+        note.subject = item->Get(NoteItem::kSubject);
+        // One character more than a note may have, so that an oversized
+        // text is refused rather than cut.
+        std::string path = folders_[folder]->TextPath(*item);
+        if (!path.empty()) note.text = ReadNoteText(path, NoteSender::kMaxTextChars + 1);
+    }
+    if (!sender.Send(note, progress)) return false;
+    return MoveItem(noteId, folder, kOutNotes);
+}
+
 int CVeloDoc::TakeHandedOverItems(const std::function<void(const NoteItem&, int)>& onItem) {
     int taken = 0;
     for (int folder : kHandoffFolders) {

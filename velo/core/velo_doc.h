@@ -13,6 +13,7 @@
 
 #include "note_folder.h"
 #include "note_folders.h"
+#include "note_sender.h"
 
 class CVeloDoc {
 public:
@@ -52,6 +53,10 @@ public:
     // free second); its time also serves as the new item's note id.
     std::optional<NoteTextFile> NewTextFile(int folder, std::time_t now = std::time(nullptr));
     std::string ReadText(const NoteItem& item, int folder);
+
+    // Sends a note of this folder; on success it moves to "OutNotes".
+    // Only ISDN notes are sent here.
+    bool SendNote(long noteId, int folder, NoteSender& sender, SendProgress& progress);
 
     // Takes what the answering station handed over, calls before notes,
     // into "PhoneCalls" and "InNotes"; calls onItem for each item taken.

@@ -1,0 +1,146 @@
+#include "note_sender.h"
+
+#include <cstdio>
+
+#include "config_keys.h"
+#include "dial_string.h"
+
+namespace {
+
+std::string Printf(const char* format, const std::string& a, const std::string& b = "") {
+    int n = std::snprintf(nullptr, 0, format, a.c_str(), b.c_str());
+    std::string out(static_cast<size_t>(n) + 1, '\0');
+    std::snprintf(out.data(), out.size(), format, a.c_str(), b.c_str());
+    out.resize(static_cast<size_t>(n));
+    return out;
+}
+
+size_t CharCount(const std::string& s) {
+    size_t n = 0;
+    for (char c : s) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    return n;
+}
+
+constexpr unsigned short kCommandNotFound = 16;
+
+// The receiver splits the command line at "|": a bar inside a field would
+// shift the fields behind it. The text comes last and may hold any.
+std::string Field(const std::string& s) {
+    std::string out;
+    for (char c : s) {
+        if (c == '|') {
+            out += "\xC2\xA6";
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string NoteSender::CommandLine(int version, const std::string& programId,
+                                    const std::string& ownNumber, const std::string& ownName,
+                                    const std::string& subject, const std::string& text) {
+    std::string fields =
+        Field(ownNumber) + "|" + Field(ownName) + "|" + Field(subject) + "|" + text;
+    if (version < 1) return "note " + fields;
+    return "rawNote 1.1|" + Field(programId) + "||" + fields;
+}
+
+bool NoteSender::Fail(SendProgress& progress, const std::string& status) {
+    progress.Status(status);
+    progress.Report(false, "");
+    return false;
+}
+
+std::string NoteSender::DialFailure(unsigned short reason, const std::string& dial,
+                                    const std::string& reasonText) const {
+    switch (reason) {
+        case 0x3491:
+            return "Die gewählte Rufnummer ist besetzt! Versuchen Sie es später nochmal.";
+        case 0x3492:
+            return "Der Teilnehmer antwortet nicht!. Wahrscheinlich ist die gewählte "
+                   "Telvora-Rufnummer falsch.";
+        case 0x34D8:
+            return "Der Teilnehmer ist nicht erreichbar!. Der Anrufmonitor wurde beim Empfänger  "
+                   "nicht gestartet, oder er ist  für diese Telvora- Rufnummer nicht konfiguriert.";
+        default:
+            return Printf("Verbindung zu '%s' konnte nicht aufgebaut werden!. Grund: [%s]", dial,
+                          reasonText);
+    }
+}
+
+void NoteSender::CountSent() {
+    int sent = std::atoi(settings_.Read(cfg::kNotesSent).c_str());
+    settings_.Write(cfg::kNotesSent, std::to_string(sent + 1));
+}
+
+bool NoteSender::Send(const NoteToSend& note, SendProgress& progress, std::time_t now) {
+    std::string ownName = settings_.Read(cfg::kSenderName);
+    std::string ownNumber = settings_.Read(cfg::kSenderTelephone);
+    while (ownName.empty() || ownNumber.empty()) {
+        if (!progress.Ask("Die Absenderangaben sind nicht vollständig!\n"
+                          "Möchten Sie diese jetzt eingeben?") ||
+            !progress.EditSettings()) {
+            return false;
+        }
+        ownName = settings_.Read(cfg::kSenderName);
+        ownNumber = settings_.Read(cfg::kSenderTelephone);
+    }
+    std::string msn = settings_.Read(cfg::kSenderMsn);
+    std::string dial =
+        DialString(settings_, settings_.Read(cfg::kNoteTariffPlan), note.number, now);
+
+    if (note.text.empty()) return Fail(progress, "Notiztext konnte nicht gefunden werden!");
+    if (CharCount(note.text) > kMaxTextChars) {
+        return Fail(progress,
+                    "Notiz ist zu groß!. Sie können Notizen bis zu einer Größe von 2048 bytes "
+                    "senden.");
+    }
+    std::unique_ptr<NoteLink> link = makeLink_ ? makeLink_() : nullptr;
+    if (!link) return Fail(progress, "Kommunikationsobjekt kann nicht erzeugt werden!");
+
+    progress.Status(Printf("Verbindungsaufbau (%s) ...", dial));
+    if (link->Connect(dial, msn, kConnectSteps) != 0) {
+        link->Disconnect(0);
+        unsigned short reason = 0;
+        std::string reasonText = link->DisconnectInfo(reason);
+        return Fail(progress, DialFailure(reason, dial, reasonText));
+    }
+    progress.Status("Gegenstelle identifizieren...");
+    if (link->RequestId() != 0) {
+        link->Disconnect(kHangUpSteps);
+        return Fail(progress,
+                    "Gegenstelle hat geantwortet aber sie ist nicht kompatibel zu Telvora!\n"
+                    "Überprüfen Sie bitte, ob die angebene Nummer auch von\n"
+                    "einem anderen Programm (z.B. Fax-Programm) benuzt wird.");
+    }
+    progress.Status("Sende Notiz...");
+    int version = -1;
+    unsigned short rc = link->GetServerVersion(version);
+    if (rc != 0 && rc != kCommandNotFound) {
+        link->Disconnect(kHangUpSteps);
+        return Fail(progress,
+                    Printf("Versionsabfrage fehlgeschlagen!. Grund: [%s]", link->ErrorText(rc)));
+    }
+    rc = link->ExecRemCmd(
+        CommandLine(version, programId_, ownNumber, ownName, note.subject, note.text));
+    if (rc != 0) {
+        link->Disconnect(kHangUpSteps);
+        return Fail(progress, Printf("Notiz konnte nicht übermittelt werden!. Grund: [%s]",
+                                     link->ErrorText(rc)));
+    }
+    std::string reply = link->ResponseText();
+    progress.Status("Verbindungsabbau...");
+    rc = link->Disconnect(kHangUpSteps);
+    if (rc != 0) rc = link->Disconnect(0);
+    if (rc != 0) {
+        progress.Status(
+            Printf("Notiz wurde übermittelt, Vebindungsabbau fehlgeschlagen!. Grund: [%s]",
+                   link->ErrorText(rc)));
+    }
+    progress.Report(true, reply);
+    CountSent();
+    return true;
+}
