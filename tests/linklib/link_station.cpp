@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <ctime>
 #include <iostream>
 #include <memory>
 #include <sstream>
@@ -148,6 +149,11 @@ struct Station {
             unsigned reason = 0;
             in >> std::hex >> reason;
             return "disc-ind " + std::to_string(RCODisconnectInd(static_cast<WORD>(reason)));
+        }
+        if (command == "cpu") {
+            timespec cpu{};
+            clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu);
+            return "cpu " + std::to_string(cpu.tv_sec * 1000000L + cpu.tv_nsec / 1000);
         }
         if (command == "exit") {
             auto start = Clock::now();

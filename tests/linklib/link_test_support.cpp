@@ -277,9 +277,9 @@ std::vector<WireMessage> WireRecorder::WaitFor(std::uint8_t command, std::uint8_
 }
 
 Station::Station(const std::string& root, const std::string& name, int capiPort,
-                 const std::map<std::string, std::string>& env) {
+                 const std::map<std::string, std::string>& env, bool debugLog) {
     dir_ = capitest::MakeCapiHome(root, name, capiPort ? capiPort : ClosedPort());
-    std::ofstream(dir_ + "/Telvora.cfg") << "[Parameters]\ndebug=1\n";
+    std::ofstream(dir_ + "/Telvora.cfg") << "[Parameters]\ndebug=" << (debugLog ? 1 : 0) << "\n";
     std::map<std::string, std::string> all = {{"HOME", dir_}, {"TELVORA_HOME", dir_}};
     for (const auto& [k, v] : env) all[k] = v;
     process_ = std::make_unique<ChildProcess>(LINK_STATION_PATH, std::vector<std::string>{}, all,

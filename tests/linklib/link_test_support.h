@@ -109,7 +109,7 @@ class Station {
 public:
     // capiPort 0: no .capi20rc target (a closed port); env adds variables.
     Station(const std::string& root, const std::string& name, int capiPort,
-            const std::map<std::string, std::string>& env = {});
+            const std::map<std::string, std::string>& env = {}, bool debugLog = true);
     // Sends one command and returns the answer line ("" on time-out).
     std::string Run(const std::string& command, std::chrono::milliseconds timeout = 30s);
     // Run in two halves, so that several stations can work at once.
