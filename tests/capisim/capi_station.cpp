@@ -18,8 +18,15 @@ using Clock = std::chrono::steady_clock;
 
 // Between test and station every record is a type byte, a 32-bit length and
 // that many bytes.
-enum Record : uint8_t { kPut = 'P', kQuit = 'Q', kRegistered = 'R', kPutResult = 'p',
-                        kMessage = 'M', kData = 'D', kConnectionError = 'E' };
+enum Record : uint8_t {
+    kPut = 'P',
+    kQuit = 'Q',
+    kRegistered = 'R',
+    kPutResult = 'p',
+    kMessage = 'M',
+    kData = 'D',
+    kConnectionError = 'E'
+};
 
 bool WriteAll(int fd, const void* data, size_t size) {
     auto p = static_cast<const uint8_t*>(data);
@@ -161,14 +168,16 @@ Station::Station(const std::string& home, StationOptions options) {
     if (pid_ < 0) return;
     auto deadline = Clock::now() + 10s;
     while (!registerResult_ && Clock::now() < deadline) {
-        if (!ReadEvent(std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
-                                                                             Clock::now()))) {
+        if (!ReadEvent(
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()))) {
             break;
         }
     }
 }
 
-Station::~Station() { Release(); }
+Station::~Station() {
+    Release();
+}
 
 void Station::Release() {
     if (pid_ <= 0) return;
@@ -195,10 +204,18 @@ bool Station::ReadEvent(std::chrono::milliseconds timeout) {
     Bytes payload;
     if (!ReadRecord(fromChild_, type, payload)) return false;
     switch (type) {
-        case kRegistered: registerResult_ = FromWord32(payload); break;
-        case kPutResult: putResult_ = FromWord32(payload); break;
-        case kConnectionError: connectionError_ = FromWord32(payload); break;
-        case kMessage: inbox_.push_back({payload, {}}); break;
+        case kRegistered:
+            registerResult_ = FromWord32(payload);
+            break;
+        case kPutResult:
+            putResult_ = FromWord32(payload);
+            break;
+        case kConnectionError:
+            connectionError_ = FromWord32(payload);
+            break;
+        case kMessage:
+            inbox_.push_back({payload, {}});
+            break;
         case kData:
             if (!inbox_.empty()) inbox_.back().data = payload;
             break;
@@ -223,9 +240,9 @@ std::optional<Received> Station::Next(std::chrono::milliseconds timeout) {
     auto deadline = Clock::now() + timeout;
     while (true) {
         // A DATA_B3_IND is complete once its data record has come too.
-        bool complete = !inbox_.empty() &&
-                        (inbox_.size() > 1 || inbox_[0].Command() != DATA_B3 ||
-                         inbox_[0].Subcommand() != IND || !inbox_[0].data.empty());
+        bool complete =
+            !inbox_.empty() && (inbox_.size() > 1 || inbox_[0].Command() != DATA_B3 ||
+                                inbox_[0].Subcommand() != IND || !inbox_[0].data.empty());
         if (complete) {
             Received r = inbox_.front();
             inbox_.erase(inbox_.begin());
@@ -251,6 +268,8 @@ std::optional<Received> Station::WaitFor(uint8_t command, uint8_t subcommand,
     }
 }
 
-bool Station::Quiet(std::chrono::milliseconds time) { return !Next(time).has_value(); }
+bool Station::Quiet(std::chrono::milliseconds time) {
+    return !Next(time).has_value();
+}
 
 }  // namespace capitest

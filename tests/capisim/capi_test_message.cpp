@@ -67,23 +67,49 @@ Bytes Received::StructAt(size_t offset, size_t index) const {
     }
 }
 
-std::string Received::Name() const { return CommandName(Command(), Subcommand()); }
+std::string Received::Name() const {
+    return CommandName(Command(), Subcommand());
+}
 
 std::string CommandName(uint8_t command, uint8_t subcommand) {
     const char* name = nullptr;
     switch (command) {
-        case ALERT: name = "ALERT"; break;
-        case CONNECT: name = "CONNECT"; break;
-        case CONNECT_ACTIVE: name = "CONNECT_ACTIVE"; break;
-        case DISCONNECT: name = "DISCONNECT"; break;
-        case LISTEN: name = "LISTEN"; break;
-        case INFO: name = "INFO"; break;
-        case FACILITY: name = "FACILITY"; break;
-        case CONNECT_B3: name = "CONNECT_B3"; break;
-        case CONNECT_B3_ACTIVE: name = "CONNECT_B3_ACTIVE"; break;
-        case DISCONNECT_B3: name = "DISCONNECT_B3"; break;
-        case DATA_B3: name = "DATA_B3"; break;
-        case RESET_B3: name = "RESET_B3"; break;
+        case ALERT:
+            name = "ALERT";
+            break;
+        case CONNECT:
+            name = "CONNECT";
+            break;
+        case CONNECT_ACTIVE:
+            name = "CONNECT_ACTIVE";
+            break;
+        case DISCONNECT:
+            name = "DISCONNECT";
+            break;
+        case LISTEN:
+            name = "LISTEN";
+            break;
+        case INFO:
+            name = "INFO";
+            break;
+        case FACILITY:
+            name = "FACILITY";
+            break;
+        case CONNECT_B3:
+            name = "CONNECT_B3";
+            break;
+        case CONNECT_B3_ACTIVE:
+            name = "CONNECT_B3_ACTIVE";
+            break;
+        case DISCONNECT_B3:
+            name = "DISCONNECT_B3";
+            break;
+        case DATA_B3:
+            name = "DATA_B3";
+            break;
+        case RESET_B3:
+            name = "RESET_B3";
+            break;
     }
     char text[48];
     const char* subs[] = {"REQ", "CONF", "IND", "RESP"};
@@ -147,7 +173,9 @@ Bytes ConnectResp(uint32_t plci, uint16_t reject, uint16_t number) {
     return b.Build();
 }
 
-Bytes AlertReq(uint32_t plci) { return MsgBuilder(ALERT, REQ, 3).Dword(plci).Struct(Bytes{}).Build(); }
+Bytes AlertReq(uint32_t plci) {
+    return MsgBuilder(ALERT, REQ, 3).Dword(plci).Struct(Bytes{}).Build();
+}
 
 Bytes ConnectActiveResp(uint32_t plci, uint16_t number) {
     return MsgBuilder(CONNECT_ACTIVE, RESP, number).Dword(plci).Build();

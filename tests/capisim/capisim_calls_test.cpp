@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <sstream>
 #include <memory>
+#include <sstream>
 
 #include "capi_station.h"
 #include "capisim_process.h"
@@ -55,15 +55,18 @@ struct DataCall {
 class CapisimCalls : public ::testing::Test {
 protected:
     void StartExchange(std::vector<std::string> extra = {}) {
-        std::vector<std::string> args{"--line", "A:0:5551001", "--line", "B:0:5552001,5552002",
-                                      "--call-log", Log(), "--ring-time", "1", "--delay", "5"};
+        std::vector<std::string> args{"--line",      "A:0:5551001",
+                                      "--line",      "B:0:5552001,5552002",
+                                      "--call-log",  Log(),
+                                      "--ring-time", "1",
+                                      "--delay",     "5"};
         args.insert(args.end(), extra.begin(), extra.end());
         ASSERT_TRUE(sim_.Start(args)) << sim_.Error();
     }
 
     std::unique_ptr<Station> NewStation(const std::string& line, StationOptions options = {}) {
-        std::string home = MakeCapiHome(dir_.Path(), "home" + std::to_string(++homes_),
-                                        sim_.Port(line));
+        std::string home =
+            MakeCapiHome(dir_.Path(), "home" + std::to_string(++homes_), sim_.Port(line));
         auto station = std::make_unique<Station>(home, options);
         EXPECT_EQ(station->RegisterResult(), std::optional<unsigned>(0u));
         return station;
@@ -272,8 +275,9 @@ TEST_F(CapisimCalls, EachRefusalReachesTheCallerWithItsReason) {
     ASSERT_EQ(log.size(), 11u);
     for (size_t i = 0; i < std::size(cases); ++i) {
         EXPECT_EQ(log[i]["outcome"], cases[i].outcome) << cases[i].dialled;
-        EXPECT_EQ(log[i]["reason"], (std::ostringstream() << "0x" << std::hex << std::uppercase
-                                                          << cases[i].reason).str());
+        EXPECT_EQ(
+            log[i]["reason"],
+            (std::ostringstream() << "0x" << std::hex << std::uppercase << cases[i].reason).str());
         EXPECT_EQ(log[i]["called_number"], cases[i].dialled);
     }
     EXPECT_TRUE(b->Quiet(100ms)) << "the telephony listener was offered a data call";

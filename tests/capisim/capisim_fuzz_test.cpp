@@ -77,9 +77,15 @@ private:
         if (b.empty()) b.push_back(Byte());
         size_t at = Below(b.size());
         switch (Below(8)) {
-            case 0: b[at] ^= uint8_t(1u << Below(8)); break;
-            case 1: b[at] = Below(2) ? 0xFF : 0x00; break;
-            case 2: b.resize(at); break;
+            case 0:
+                b[at] ^= uint8_t(1u << Below(8));
+                break;
+            case 1:
+                b[at] = Below(2) ? 0xFF : 0x00;
+                break;
+            case 2:
+                b.resize(at);
+                break;
             case 3:
                 for (size_t n = Below(40); n > 0; --n) b.push_back(Byte());
                 break;
@@ -89,8 +95,12 @@ private:
             case 5:  // another command or subcommand
                 if (b.size() > 5) b[4 + Below(2)] = Byte();
                 break;
-            case 6: b[at] = Byte(); break;
-            case 7: b.insert(b.begin() + at, Byte()); break;
+            case 6:
+                b[at] = Byte();
+                break;
+            case 7:
+                b.insert(b.begin() + at, Byte());
+                break;
         }
     }
 
@@ -134,8 +144,8 @@ TEST(CapisimFuzz, SurvivesRandomAndMutatedPacketsAndServesTheOtherLine) {
         }
         ++tried;
         if (tried % 2000 != 0) continue;
-        ASSERT_TRUE(sim.Running()) << "capisim died after " << tried << " packets (seed " << seed
-                                   << ")";
+        ASSERT_TRUE(sim.Running())
+            << "capisim died after " << tried << " packets (seed " << seed << ")";
         watcher->Put(ListenReq(0));
         ASSERT_TRUE(watcher->WaitFor(LISTEN, CONF)) << "line B silent after " << tried;
     }

@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace capitest {
@@ -39,8 +40,10 @@ bool RawClient::SendRaw(const std::vector<uint8_t>& bytes) {
 
 bool RawClient::SendPacket(const std::vector<uint8_t>& body) {
     size_t length = body.size() + 2;
-    std::vector<uint8_t> packet{uint8_t(length >> 8), uint8_t(length)};
-    packet.insert(packet.end(), body.begin(), body.end());
+    std::vector<uint8_t> packet(length);
+    packet[0] = uint8_t(length >> 8);
+    packet[1] = uint8_t(length);
+    std::copy(body.begin(), body.end(), packet.begin() + 2);
     return SendRaw(packet);
 }
 

@@ -22,7 +22,9 @@ std::string Quoted(const std::string& text) {
     return out + "\"";
 }
 
-std::string OrNull(const std::string& text) { return text.empty() ? "null" : Quoted(text); }
+std::string OrNull(const std::string& text) {
+    return text.empty() ? "null" : Quoted(text);
+}
 
 std::string IsoTime(std::chrono::system_clock::time_point t) {
     using namespace std::chrono;

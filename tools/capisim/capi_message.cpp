@@ -73,7 +73,9 @@ private:
     size_t pos_ = kHeaderSize;
 };
 
-size_t SizeOf(char kind) { return kind == 'd' ? 4 : kind == 'w' ? 2 : 8; }
+size_t SizeOf(char kind) {
+    return kind == 'd' ? 4 : kind == 'w' ? 2 : 8;
+}
 
 // Reads the parameters of format. A message may end before trailing structs
 // (they are then empty) or before the optional qword of DATA_B3, never
@@ -98,7 +100,9 @@ std::optional<std::vector<Param>> ReadParams(Reader& r, const char* format) {
     return params;
 }
 
-DecodeResult Fail(std::string why) { return {std::nullopt, std::move(why)}; }
+DecodeResult Fail(std::string why) {
+    return {std::nullopt, std::move(why)};
+}
 
 std::optional<std::string> AttachData(Message& m, const Bytes& body, size_t length) {
     if (length != kDataB3Size && length != kDataB3Size64) return "DATA_B3_REQ has a wrong length";
@@ -221,7 +225,9 @@ std::string CommandName(uint8_t command, uint8_t subcommand) {
     return name + hex;
 }
 
-std::string CalledDigits(const Bytes& number) { return Printable(number, 1); }
+std::string CalledDigits(const Bytes& number) {
+    return Printable(number, 1);
+}
 
 std::string CallingDigits(const Bytes& number) {
     if (number.empty()) return {};

@@ -8,8 +8,8 @@ namespace {
 Bytes ConnectReqBytes() {
     // CONNECT_REQ to controller 1, CIP 2, called 0x80 "123", calling 0x00 0x80 "9",
     // then eight empty structs.
-    Bytes b{0, 0, 1, 0, 0x02, 0x80, 5, 0, 1, 0, 0, 0, 2, 0,
-            4, 0x80, '1', '2', '3', 3, 0x00, 0x80, '9', 0, 0, 0, 0, 0, 0, 0};
+    Bytes b{0,    0,   1,   0,   0x02, 0x80, 5,    0,   1, 0, 0, 0, 2, 0, 4,
+            0x80, '1', '2', '3', 3,    0x00, 0x80, '9', 0, 0, 0, 0, 0, 0, 0};
     b[0] = uint8_t(b.size());
     return b;
 }
@@ -36,10 +36,10 @@ TEST(CapiMessage, MalformedBodiesAreRefused) {
     Bytes unknownCommand = ConnectReqBytes();
     unknownCommand[4] = 0x77;
     Bytes cutDword{10, 0, 1, 0, 0x04, 0x80, 0, 0, 1, 0};
-    Bytes dataMissing{22, 0, 1, 0, 0x86, 0x80, 0, 0, 1, 1, 1, 0, 0, 0, 0, 0, 10, 0, 1, 0, 0, 0,
-                      'x'};
-    Bytes dataWrongLength{24, 0, 1, 0, 0x86, 0x80, 0, 0, 1, 1, 1, 0, 0, 0, 0, 0,
-                          0,  0, 1, 0, 0,    0,    0, 0};
+    Bytes dataMissing{22, 0, 1, 0, 0x86, 0x80, 0, 0, 1, 1, 1,  0,
+                      0,  0, 0, 0, 10,   0,    1, 0, 0, 0, 'x'};
+    Bytes dataWrongLength{24, 0, 1, 0, 0x86, 0x80, 0, 0, 1, 1, 1, 0,
+                          0,  0, 0, 0, 0,    0,    1, 0, 0, 0, 0, 0};
     for (const Bytes& b : {Bytes{1, 2, 3}, truncatedStruct, lengthTooBig, unknownCommand, cutDword,
                            dataMissing, dataWrongLength}) {
         EXPECT_FALSE(Decode(b).message) << Decode(b).error;
@@ -63,8 +63,8 @@ TEST(CapiMessage, EncodesIndicationsAsLaidOut) {
     Message ind = Make(kDataB3, kInd, 3, {0x10101u, 0u, 2u, 7u, 0u});
     ind.data = {0xAA, 0xBB};
     Bytes b = Encode(ind);
-    EXPECT_EQ(b, (Bytes{22, 0, 0, 0, 0x86, 0x82, 3, 0, 1, 1, 1, 0, 0, 0, 0, 0, 2, 0, 7, 0, 0, 0,
-                        0xAA, 0xBB}));
+    EXPECT_EQ(b, (Bytes{22, 0, 0, 0, 0x86, 0x82, 3, 0, 1, 1, 1,    0,
+                        0,  0, 0, 0, 2,    0,    7, 0, 0, 0, 0xAA, 0xBB}));
 
     Bytes longStruct(300, 'x');
     Bytes c = Encode(Make(kConnectB3, kInd, 1, {0x10101u, longStruct}));

@@ -51,8 +51,7 @@ bool LoadExchange(const std::string& file, Options& o, std::string& error) {
     return true;
 }
 
-bool LoadLine(const std::string& file, const std::string& section, Options& o,
-              std::string& error) {
+bool LoadLine(const std::string& file, const std::string& section, Options& o, std::string& error) {
     LineConfig line;
     line.name = section.substr(std::string(kLinePrefix).size());
     auto port = ParseUnsigned(Value(section, "Port", file), 65535);
@@ -74,8 +73,8 @@ bool LoadSpecials(const std::string& file, Options& o, std::string& error) {
         std::string what = Value("Numbers", number, file);
         auto special = ParseSpecial(number, what);
         if (!special) {
-            error = "[Numbers] " + number + "=" + what +
-                    ": erwartet busy, no-answer oder reject WERT";
+            error =
+                "[Numbers] " + number + "=" + what + ": erwartet busy, no-answer oder reject WERT";
             return false;
         }
         o.specials.push_back(*special);

@@ -19,8 +19,8 @@ std::optional<ControlCommand> ParseCall(const std::vector<std::string>& words, s
     c.call.from = words[1];
     c.call.to = words[2];
     c.call.cip = uint16_t(*cip);
-    c.call.ringFor = std::chrono::duration_cast<Clock::duration>(
-        std::chrono::duration<double>(*seconds));
+    c.call.ringFor =
+        std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(*seconds));
     error.clear();
     return c;
 }

@@ -23,11 +23,19 @@ constexpr size_t kMaxWindow = 7;
 constexpr size_t kMaxQueuedBlocks = 64;
 constexpr auto kDrainGrace = std::chrono::seconds(2);
 
-uint32_t ControllerOf(uint32_t address) { return address & 0x7F; }
-uint8_t PlciOf(uint32_t address) { return uint8_t(address >> 8); }
-uint16_t NcciOf(uint32_t address) { return uint16_t(address >> 16); }
+uint32_t ControllerOf(uint32_t address) {
+    return address & 0x7F;
+}
+uint8_t PlciOf(uint32_t address) {
+    return uint8_t(address >> 8);
+}
+uint16_t NcciOf(uint32_t address) {
+    return uint16_t(address >> 16);
+}
 
-uint16_t Word(const Bytes& b, size_t at) { return uint16_t(b[at] | b[at + 1] << 8); }
+uint16_t Word(const Bytes& b, size_t at) {
+    return uint16_t(b[at] | b[at + 1] << 8);
+}
 
 // Only what the profile offers: B1 HDLC or transparent, B2 X.75 or
 // transparent, B3 transparent.
@@ -45,7 +53,9 @@ bool ListensFor(uint32_t cipMask, uint16_t cip) {
     return cip < 32 && (cipMask & (1u << cip));
 }
 
-const char* Who(int index) { return index == 0 ? "caller" : "called"; }
+const char* Who(int index) {
+    return index == 0 ? "caller" : "called";
+}
 
 }  // namespace
 
@@ -56,8 +66,7 @@ public:
 
     void Confirm(const Block& block) override {
         if (!sender_.owner || sender_.b3 != B3State::kActive) return;
-        exchange_.Send(sender_.owner,
-                       Make(kDataB3, kConf, 0, {sender_.Ncci(), block.handle, 0u}));
+        exchange_.Send(sender_.owner, Make(kDataB3, kConf, 0, {sender_.Ncci(), block.handle, 0u}));
     }
 
     bool ReceiverHasRoom(size_t held) override {
@@ -70,8 +79,9 @@ public:
         uint16_t handle = receiver_.nextHandle++;
         if (receiver_.nextHandle == 0) receiver_.nextHandle = 1;
         receiver_.unanswered.insert(handle);
-        Message ind = Make(kDataB3, kInd, 0,
-                           {receiver_.Ncci(), 0u, uint64_t(block.data.size()), handle, block.flags});
+        Message ind =
+            Make(kDataB3, kInd, 0,
+                 {receiver_.Ncci(), 0u, uint64_t(block.data.size()), handle, block.flags});
         ind.data = std::move(block.data);
         exchange_.Send(receiver_.owner, std::move(ind));
     }
@@ -205,8 +215,8 @@ void Exchange::OnConnect(AppId app, const Message& m, TimePoint now) {
     caller.number = plan_.Owns(a.line, calling) ? calling : line.numbers.front();
     Answer(app, m, {caller.Plci(), 0u});
 
-    DialledNumber dialled = SplitDialled(CalledDigits(m.Struct(field::kCalledNumber)),
-                                         line.outsidePrefix);
+    DialledNumber dialled =
+        SplitDialled(CalledDigits(m.Struct(field::kCalledNumber)), line.outsidePrefix);
     call.end[1].number = dialled.number;
     CallRecord& r = call.record;
     r.callingLine = line.name;
@@ -249,9 +259,13 @@ void Exchange::Route(Call& call, TimePoint now) {
     if (d.kind == Destination::kNone) return fail(reason::kUnallocated, "unallocated");
     if (d.kind == Destination::kLine) return Offer(call, d.line, now);
     switch (d.special->kind) {
-        case SpecialKind::kBusy: return fail(reason::kBusy, "busy");
-        case SpecialKind::kReject: return fail(ReasonForReject(d.special->reject), "rejected");
-        case SpecialKind::kNoAnswer: call.ringDeadline = now + settings_.ringTime; return;
+        case SpecialKind::kBusy:
+            return fail(reason::kBusy, "busy");
+        case SpecialKind::kReject:
+            return fail(ReasonForReject(d.special->reject), "rejected");
+        case SpecialKind::kNoAnswer:
+            call.ringDeadline = now + settings_.ringTime;
+            return;
     }
 }
 
@@ -282,8 +296,8 @@ void Exchange::Offer(Call& call, size_t line, TimePoint now) {
         called.apps[id] = AppRole::kOffered;
         Send(id, Make(kConnect, kInd, 0,
                       {called.Plci(), call.record.cip, CalledNumberStruct(called.number),
-                       CallingNumberStruct(call.end[0].number), Bytes{}, Bytes{}, Bytes{},
-                       Bytes{}, Bytes{}, Bytes{}}));
+                       CallingNumberStruct(call.end[0].number), Bytes{}, Bytes{}, Bytes{}, Bytes{},
+                       Bytes{}, Bytes{}}));
     }
     call.ringDeadline = now + settings_.ringTime;
 }
@@ -324,7 +338,8 @@ void Exchange::Accept(Call& call, AppId app, TimePoint now) {
     Bytes connected = CallingNumberStruct(called.number);
     Send(app, Make(kConnectActive, kInd, 0, {called.Plci(), connected, Bytes{}, Bytes{}}));
     if (caller.owner) {
-        Send(caller.owner, Make(kConnectActive, kInd, 0, {caller.Plci(), connected, Bytes{}, Bytes{}}));
+        Send(caller.owner,
+             Make(kConnectActive, kInd, 0, {caller.Plci(), connected, Bytes{}, Bytes{}}));
     }
 }
 
@@ -439,8 +454,7 @@ void Exchange::OnConnectB3(AppId app, const Message& m, TimePoint now) {
     if (!f.end || f.end->owner != app) return Answer(app, m, {m.Address(), kInfoIllegalId});
     CallEnd& peer = f.call->end[1 - f.index];
     bool ready = f.call->phase == Call::Phase::kConnected && !f.call->b3Clearing &&
-                 f.end->b3 == B3State::kNone &&
-                 (peer.b3 == B3State::kNone || !peer.owner);
+                 f.end->b3 == B3State::kNone && (peer.b3 == B3State::kNone || !peer.owner);
     if (!ready) return Answer(app, m, {m.Address(), kInfoNotInState});
     (void)now;
     ConnectB3(*f.call, f.index, m, m.Struct(field::kNcpi));
@@ -587,8 +601,7 @@ void Exchange::OnPlciRequest(AppId app, const Message& m) {
         return Answer(app, m, {address, kInfoIllegalId});
     }
     if (m.command == kSelectBProtocol) {
-        uint16_t info = f.end->b3 == B3State::kNone ? CheckBProtocol(m.Struct(1))
-                                                    : kInfoNotInState;
+        uint16_t info = f.end->b3 == B3State::kNone ? CheckBProtocol(m.Struct(1)) : kInfoNotInState;
         return Answer(app, m, {address, info});
     }
     Answer(app, m, {address, 0u});

@@ -69,13 +69,20 @@ Destination NumberPlan::Find(const std::string& number) const {
 
 uint16_t ReasonForReject(uint16_t reject) {
     switch (reject) {
-        case 3: return reason::kBusy;
-        case 4: return 0x34AC;  // requested circuit/channel not available
-        case 5: return 0x349D;  // facility rejected
-        case 6: return 0x3486;  // channel unacceptable
-        case 7: return reason::kIncompatible;
-        case 8: return reason::kOutOfOrder;
-        default: break;
+        case 3:
+            return reason::kBusy;
+        case 4:
+            return 0x34AC;  // requested circuit/channel not available
+        case 5:
+            return 0x349D;  // facility rejected
+        case 6:
+            return 0x3486;  // channel unacceptable
+        case 7:
+            return reason::kIncompatible;
+        case 8:
+            return reason::kOutOfOrder;
+        default:
+            break;
     }
     // A reject that names its cause directly.
     if (reject >= 0x3480 && reject <= 0x34FF) return reject;

@@ -39,8 +39,8 @@ TEST(NumberPlan, FindsLinesBeforeSpecialNumbers) {
 }
 
 TEST(ReasonForReject, MapsRejectValuesToCauses) {
-    std::pair<uint16_t, uint16_t> cases[] = {{2, 0x3490}, {3, 0x3491}, {4, 0x34AC},
-                                             {5, 0x349D}, {6, 0x3486}, {7, 0x34D8},
+    std::pair<uint16_t, uint16_t> cases[] = {{2, 0x3490}, {3, 0x3491},      {4, 0x34AC},
+                                             {5, 0x349D}, {6, 0x3486},      {7, 0x34D8},
                                              {8, 0x349B}, {0x34A2, 0x34A2}, {99, 0x3490}};
     for (auto [reject, reason] : cases) EXPECT_EQ(ReasonForReject(reject), reason) << reject;
 }

@@ -16,8 +16,8 @@ std::optional<Options> Parse(std::vector<std::string> args, std::string* error =
 
 TEST(Options, CommandLine) {
     auto o = Parse({"--line", "A:0:5551001", "--line", "B:2662:5552001,5552002", "--outside-prefix",
-                    "A:0", "--rate", "128000", "--delay", "2.5", "--ring-time", "0.5",
-                    "--call-log", "/tmp/x.jsonl"});
+                    "A:0", "--rate", "128000", "--delay", "2.5", "--ring-time", "0.5", "--call-log",
+                    "/tmp/x.jsonl"});
     ASSERT_TRUE(o);
     ASSERT_EQ(o->lines.size(), 2u);
     EXPECT_EQ(o->lines[0].name, "A");
@@ -62,7 +62,9 @@ TEST(Options, MistakesAreRefusedWithAMessage) {
 class ConfigFile : public ::testing::Test {
 protected:
     std::string Write(const std::string& text) {
-        std::string path = testing::TempDir() + "/capisim_options_test.ini";
+        // ctest runs the tests of this fixture in parallel processes.
+        std::string path = testing::TempDir() + "/capisim_" +
+                           testing::UnitTest::GetInstance()->current_test_info()->name() + ".ini";
         std::ofstream(path) << text;
         return path;
     }

@@ -23,12 +23,14 @@ ExchangeSettings SettingsFrom(const Options& o) {
     ExchangeSettings s;
     s.bitsPerSecond = o.bitsPerSecond;
     s.delay = std::chrono::microseconds(int64_t(o.delayMs * 1000));
-    s.ringTime = std::chrono::duration_cast<Clock::duration>(
-        std::chrono::duration<double>(o.ringSeconds));
+    s.ringTime =
+        std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(o.ringSeconds));
     return s;
 }
 
-void SetNonBlocking(int fd) { fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK); }
+void SetNonBlocking(int fd) {
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+}
 
 }  // namespace
 
@@ -85,7 +87,9 @@ void Server::Send(AppId app, const Message& m) {
     Queue(it->second, Encode(m));
 }
 
-void Server::CallEnded(const CallRecord& record) { log_.Write(record); }
+void Server::CallEnded(const CallRecord& record) {
+    log_.Write(record);
+}
 
 void Server::Queue(Connection& c, const Bytes& body) {
     Bytes packet = Frame(body);
@@ -165,11 +169,14 @@ void Server::HandleRemote(AppId id, Connection& c, const Bytes& body) {
             exchange_.Register(id, c.line, request->reg);
             return;
         }
-        case RemoteOp::kProfile: return Queue(c, ProfileReply(*request, 1));
+        case RemoteOp::kProfile:
+            return Queue(c, ProfileReply(*request, 1));
         case RemoteOp::kManufacturer:
             return Queue(c, ManufacturerReply(*request, "Telvora capisim"));
-        case RemoteOp::kVersion: return Queue(c, VersionReply(*request));
-        case RemoteOp::kSerialNumber: return Queue(c, SerialNumberReply(*request, "0000001"));
+        case RemoteOp::kVersion:
+            return Queue(c, VersionReply(*request));
+        case RemoteOp::kSerialNumber:
+            return Queue(c, SerialNumberReply(*request, "0000001"));
     }
 }
 
@@ -195,7 +202,9 @@ void Server::ReadControl(int fd) {
 
 void Server::Execute(const ControlCommand& command) {
     switch (command.kind) {
-        case ControlCommand::Kind::kQuit: quit_ = true; return;
+        case ControlCommand::Kind::kQuit:
+            quit_ = true;
+            return;
         case ControlCommand::Kind::kCall:
             exchange_.PlaceTelephoneCall(command.call, Clock::now());
             return;

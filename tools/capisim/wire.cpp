@@ -8,7 +8,9 @@ namespace {
 constexpr size_t kHeaderSize = 8;
 constexpr size_t kRegisterSize = 20;  // the version byte after it is optional
 
-uint16_t Word(const Bytes& b, size_t at) { return uint16_t(b[at] | (b[at + 1] << 8)); }
+uint16_t Word(const Bytes& b, size_t at) {
+    return uint16_t(b[at] | (b[at + 1] << 8));
+}
 
 uint32_t Dword(const Bytes& b, size_t at) {
     return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 |
@@ -38,12 +40,18 @@ Bytes ReplyHeader(const RemoteRequest& request, uint8_t command) {
 
 std::optional<RemoteOp> OpFor(uint8_t command) {
     switch (command) {
-        case 0xF2: return RemoteOp::kRegister;
-        case 0xFA: return RemoteOp::kManufacturer;
-        case 0xFC: return RemoteOp::kVersion;
-        case 0xFE: return RemoteOp::kSerialNumber;
-        case 0xE0: return RemoteOp::kProfile;
-        default: return std::nullopt;
+        case 0xF2:
+            return RemoteOp::kRegister;
+        case 0xFA:
+            return RemoteOp::kManufacturer;
+        case 0xFC:
+            return RemoteOp::kVersion;
+        case 0xFE:
+            return RemoteOp::kSerialNumber;
+        case 0xE0:
+            return RemoteOp::kProfile;
+        default:
+            return std::nullopt;
     }
 }
 
@@ -87,7 +95,9 @@ Bytes Frame(const Bytes& body) {
     return packet;
 }
 
-bool IsRemoteRequest(const Bytes& body) { return body.size() >= 6 && body[5] == 0xFF; }
+bool IsRemoteRequest(const Bytes& body) {
+    return body.size() >= 6 && body[5] == 0xFF;
+}
 
 std::optional<RemoteRequest> ParseRemoteRequest(const Bytes& body) {
     if (body.size() < 12 || body[5] != 0xFF) return std::nullopt;
@@ -117,7 +127,7 @@ Bytes ProfileReply(const RemoteRequest& request, uint16_t controllers) {
     PutWord(b, known ? 0 : 0x2002);
     PutWord(b, controllers);
     PutWord(b, request.controller == 0 ? 0 : 2);  // B channels
-    PutDword(b, 0);                                // global options
+    PutDword(b, 0);                               // global options
     PutDword(b, 0x3);  // B1: 64 kbit/s with HDLC framing, bit-transparent
     PutDword(b, 0x3);  // B2: X.75 SLP, transparent
     PutDword(b, 0x1);  // B3: transparent
