@@ -107,11 +107,11 @@ bool StopDispatchThread() {
     return true;
 }
 
-void DeleteLinkObjects() {
+void DeleteLinkObjects(LinkConnection* corvane, CAPIAccess* access) {
     LinkLog().Write("  CorvaneExit: vor delete pCorvane\n");
-    delete pCorvane.exchange(nullptr);
+    delete corvane;
     LinkLog().Write("  CorvaneExit: vor pCAPIAccess delete\n");
-    delete pCAPIAccess.exchange(nullptr);
+    delete access;
     LinkLog().Write("  CorvaneExit: nach pCAPIAccess delete\n");
 }
 
@@ -120,9 +120,12 @@ BOOL CorvaneExit() {
     DispatchControl& d = Dispatch();
     bool ended = !d.thread || StopDispatchThread();
     LinkLog().Write("  CorvaneExit(): vor Delete\n");
-    if (pCorvane && ended) {
-        DeleteLinkObjects();
-    } else if (pCorvane) {
+    // From here on the entry points find no line to use.
+    LinkConnection* corvane = pCorvane.exchange(nullptr);
+    CAPIAccess* access = pCAPIAccess.exchange(nullptr);
+    if (corvane && ended) {
+        DeleteLinkObjects(corvane, access);
+    } else if (corvane) {
         // The thread may still be inside the pump: its objects must outlive it.
         LinkLog().Write("**CorvaneExit: dispatch thread still running, objects kept\n");
     }

@@ -4,6 +4,8 @@
 #include <fstream>
 #include <thread>
 
+#include <unistd.h>
+
 #include "link_test_support.h"
 #include "test_dir.h"
 
@@ -132,6 +134,63 @@ TEST(LinkFailure, LibraryLoadedButNeverStartedEndsCleanly) {
     EXPECT_NE(log.find(":++DllMain\n"), std::string::npos);
     EXPECT_NE(log.find(":--DllMain\n"), std::string::npos);
     EXPECT_EQ(Boxes(a), "");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(LinkFailure, RefusedRegistrationShowsItsBox) {
+    TestDir dir;
+    Station a(dir.Path(), "a", 0,
+              {{"TELVORA_CAPI_LIBRARY", FAKE_CAPI_PATH}, {"FAKE_CAPI_MODE", "refuse"}});
+    ASSERT_EQ(a.Run("init"), "init 1");
+    ASSERT_EQ(a.Run("new"), "new 1");
+    EXPECT_EQ(Field(a.Run("connect 222 111 1"), 1), "2");
+    EXPECT_EQ(Field(a.Run("exit"), 1), "1");
+    EXPECT_EQ(a.Quit(), 0);
+    // The text ends in a line feed of its own.
+    EXPECT_EQ(Boxes(a), "Strand: Fataler Fehler: CAPI-Registrierung ist gescheitert (4099)\n\n");
+}
+
+TEST(LinkFailure, DriverWithoutAnEntryPointIsUnusableWithoutABox) {
+    TestDir dir;
+    Station a(dir.Path(), "a", 0, {{"TELVORA_CAPI_LIBRARY", FAKE_CAPI_PARTIAL_PATH}});
+    ASSERT_EQ(a.Run("init"), "init 1");
+    ASSERT_EQ(a.Run("new"), "new 1");
+    EXPECT_EQ(a.Run("server -"), "server 65534");
+    EXPECT_EQ(Field(a.Run("exit"), 1), "1");
+    EXPECT_EQ(a.Quit(), 0);
+    EXPECT_EQ(Boxes(a), "");
+}
+
+// The 10 s limit of the exit is what this test is about.
+TEST(LinkFailure, ExitGivesUpOnABlockedDispatchThreadAfterTenSeconds) {
+    TestDir dir;
+    std::string mark = dir.File("blocked");
+    Station a(dir.Path(), "a", 0,
+              {{"TELVORA_CAPI_LIBRARY", FAKE_CAPI_PATH},
+               {"FAKE_CAPI_MODE", "block"},
+               {"FAKE_CAPI_MARK", mark}});
+    ASSERT_EQ(a.Run("init"), "init 1");
+    ASSERT_EQ(a.Run("new"), "new 1");
+    auto deadline = Clock::now() + 5s;
+    while (access(mark.c_str(), F_OK) != 0 && Clock::now() < deadline) {
+        std::this_thread::sleep_for(10ms);
+    }
+    ASSERT_EQ(access(mark.c_str(), F_OK), 0) << "the dispatch thread never asked for a message";
+    std::string exit = a.Run("exit", 20s);
+    EXPECT_EQ(Field(exit, 1), "1");
+    long took = std::stol(Field(exit, 2));
+    EXPECT_GE(took, 9900);
+    EXPECT_LT(took, 11000);
+    EXPECT_EQ(a.Run("connect 222 111 0"), "connect 2 0") << "no line after the exit";
+    EXPECT_EQ(a.Quit(), 0);
+    std::string log = a.Log();
+    EXPECT_NE(log.find(":  CorvaneExit(): nach WaitForSingleObject nach TIMEOUT\n"),
+              std::string::npos);
+    EXPECT_NE(log.find(":--CorvaneExit()\n"), std::string::npos);
+    EXPECT_EQ(log.find(":  CorvaneExit: vor delete pCorvane\n"), std::string::npos);
 }
 
 }  // namespace
