@@ -27,14 +27,19 @@ std::string FolderDir(const std::string& storeDir, const std::string& folderPath
     return JoinPath(storeDir, folderPath);
 }
 
+std::string NoteTextFileName(std::time_t when) {
+    std::tm local{};
+    localtime_r(&when, &local);
+    char name[32];
+    std::strftime(name, sizeof name, "N%Y%m%d%H%M%S.txt", &local);
+    return name;
+}
+
 std::optional<NoteTextFile> CreateNoteTextFile(const std::string& dir, std::time_t now) {
     mkdir(dir.c_str(), 0777);
     for (int ahead = 0; ahead < kMaxSecondsAhead; ++ahead) {
         std::time_t t = now + ahead;
-        std::tm local{};
-        localtime_r(&t, &local);
-        char name[32];
-        std::strftime(name, sizeof name, "N%Y%m%d%H%M%S.txt", &local);
+        std::string name = NoteTextFileName(t);
         int fd = open(JoinPath(dir, name).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
             close(fd);

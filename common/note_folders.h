@@ -30,6 +30,9 @@ struct NoteTextFile {
     std::time_t time;  // the second the name stands for
 };
 
+// "N%Y%m%d%H%M%S.txt" of the local time.
+std::string NoteTextFileName(std::time_t when);
+
 // Creates the folder directory if needed and an empty text file named after
 // the local time `now`; when that name is taken (two items within one
 // second), the next free second is used, so no item's text is overwritten.
