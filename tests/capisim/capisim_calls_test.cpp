@@ -421,7 +421,7 @@ TEST_F(CapisimCalls, ApplicationThatLeavesLosesItsCallsAndNothingElse) {
     Listen(*b, kCipData);
 
     auto a = NewStation("A");
-    DataCall call = Connect(*a, *b, "5552001", "5552001");
+    Connect(*a, *b, "5552001", "5552001");
     a->Release();
     ExpectCleared(*b, 0, 0x3490);
 
@@ -442,7 +442,6 @@ TEST_F(CapisimCalls, ApplicationThatLeavesLosesItsCallsAndNothingElse) {
     auto again = NewStation("A");
     DataCall next = Connect(*again, *b, "5552001", "5552001");
     Transfer(*again, next.ncciA, *b, next.ncciB, {128}, true);
-    (void)call;
 }
 
 }  // namespace

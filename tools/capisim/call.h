@@ -34,7 +34,6 @@ struct CallEnd {
     std::string number;
     std::map<AppId, AppRole> apps;
     AppId owner = 0;
-    bool connected = false;
 
     B3State b3 = B3State::kNone;
     uint8_t ncci = 0;
@@ -67,7 +66,6 @@ struct Call {
     std::array<std::unique_ptr<BChannelPipe>, 2> pipe;  // pipe[i] carries end i to end 1-i
     std::optional<B3Clearing> b3Clearing;
     std::optional<uint16_t> rejectReason;
-    TimePoint started{};
     std::optional<TimePoint> answered;
     std::array<uint64_t, 2> bytes{};  // delivered to end 1-i by pipe i, earlier B3 connections
     CallRecord record;

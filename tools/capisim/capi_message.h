@@ -60,7 +60,7 @@ struct Message {
 namespace field {
 enum ConnectReq { kCip = 1, kCalledNumber = 2, kCallingNumber = 3, kBProtocol = 6 };
 enum ConnectResp { kReject = 1 };
-enum ListenReq { kInfoMask = 1, kCipMask = 2 };
+enum ListenReq { kCipMask = 2 };
 enum ConnectB3Req { kNcpi = 1 };
 enum ConnectB3Resp { kB3Reject = 1 };
 enum DataB3Req { kDataLength = 2, kDataHandle = 3, kFlags = 4 };

@@ -139,8 +139,8 @@ void Exchange::Handle(AppId app, const Message& m, TimePoint now) {
             if (resp) OnDisconnectResp(app, m);
             break;
         case kConnectB3:
-            if (req) OnConnectB3(app, m, now);
-            if (resp) OnConnectB3Resp(app, m, now);
+            if (req) OnConnectB3(app, m);
+            if (resp) OnConnectB3Resp(app, m);
             break;
         case kDisconnectB3:
             if (req) OnDisconnectB3(app, m, now);
@@ -173,15 +173,13 @@ void Exchange::OnListen(AppId app, const Message& m) {
         return Answer(app, m, {controller, kInfoIllegalId});
     }
     App& a = apps_[app];
-    a.infoMask = uint32_t(m.Value(field::kInfoMask));
     a.cipMask = uint32_t(m.Value(field::kCipMask));
     Answer(app, m, {controller, 0u});
 }
 
-Call& Exchange::NewCall(TimePoint now) {
+Call& Exchange::NewCall() {
     auto call = std::make_unique<Call>();
     call->id = nextCallId_++;
-    call->started = now;
     call->record.start = std::chrono::system_clock::now();
     Call& ref = *call;
     calls_[ref.id] = std::move(call);
@@ -201,7 +199,7 @@ void Exchange::OnConnect(AppId app, const Message& m, TimePoint now) {
     if (!plci) return Answer(app, m, {controller, kInfoNoPlci});
 
     const LineConfig& line = plan_.Lines()[a.line];
-    Call& call = NewCall(now);
+    Call& call = NewCall();
     CallEnd& caller = call.end[0];
     caller.onLine = true;
     caller.line = a.line;
@@ -230,7 +228,7 @@ void Exchange::OnConnect(AppId app, const Message& m, TimePoint now) {
 }
 
 void Exchange::PlaceTelephoneCall(const TelephoneCall& tc, TimePoint now) {
-    Call& call = NewCall(now);
+    Call& call = NewCall();
     call.end[0].number = tc.from;
     call.end[1].number = tc.to;
     call.withdrawAt = now + tc.ringFor;
@@ -334,7 +332,6 @@ void Exchange::Accept(Call& call, AppId app, TimePoint now) {
     call.phase = Call::Phase::kConnected;
     call.ringDeadline.reset();
     call.answered = now;
-    called.connected = caller.connected = true;
     Bytes connected = CallingNumberStruct(called.number);
     Send(app, Make(kConnectActive, kInd, 0, {called.Plci(), connected, Bytes{}, Bytes{}}));
     if (caller.owner) {
@@ -449,14 +446,13 @@ void Exchange::ResetPipes(Call& call) {
     }
 }
 
-void Exchange::OnConnectB3(AppId app, const Message& m, TimePoint now) {
+void Exchange::OnConnectB3(AppId app, const Message& m) {
     Found f = FindPlci(app, m.Address());
     if (!f.end || f.end->owner != app) return Answer(app, m, {m.Address(), kInfoIllegalId});
     CallEnd& peer = f.call->end[1 - f.index];
     bool ready = f.call->phase == Call::Phase::kConnected && !f.call->b3Clearing &&
                  f.end->b3 == B3State::kNone && (peer.b3 == B3State::kNone || !peer.owner);
     if (!ready) return Answer(app, m, {m.Address(), kInfoNotInState});
-    (void)now;
     ConnectB3(*f.call, f.index, m, m.Struct(field::kNcpi));
 }
 
@@ -484,10 +480,9 @@ void Exchange::ConnectB3(Call& call, int i, const Message& req, const Bytes& ncp
     Send(peer.owner, Make(kConnectB3, kInd, 0, {peer.Ncci(), ncpi}));
 }
 
-void Exchange::OnConnectB3Resp(AppId app, const Message& m, TimePoint now) {
+void Exchange::OnConnectB3Resp(AppId app, const Message& m) {
     Found f = FindNcci(app, m.Address());
     if (!f.end || f.end->owner != app || f.end->b3 != B3State::kIncoming) return;
-    (void)now;
     CallEnd& me = *f.end;
     CallEnd& peer = f.call->end[1 - f.index];
     if (m.Value(field::kB3Reject) == 0) {

@@ -42,8 +42,6 @@ public:
     Exchange(NumberPlan plan, ExchangeSettings settings, ExchangeOutput& out);
     ~Exchange();
 
-    const NumberPlan& Plan() const { return plan_; }
-
     void Register(AppId app, size_t line, const RegisterParams& params);
     // The application is gone: its calls are cleared, their other ends told.
     void Release(AppId app, TimePoint now);
@@ -64,7 +62,6 @@ private:
         RegisterParams params;
         uint16_t applId = 0;
         uint16_t nextNumber = 1;
-        uint32_t infoMask = 0;
         uint32_t cipMask = 0;
     };
     struct Found {
@@ -90,8 +87,8 @@ private:
     void OnConnectResp(AppId app, const Message& m, TimePoint now);
     void OnDisconnect(AppId app, const Message& m, TimePoint now);
     void OnDisconnectResp(AppId app, const Message& m);
-    void OnConnectB3(AppId app, const Message& m, TimePoint now);
-    void OnConnectB3Resp(AppId app, const Message& m, TimePoint now);
+    void OnConnectB3(AppId app, const Message& m);
+    void OnConnectB3Resp(AppId app, const Message& m);
     void OnDisconnectB3(AppId app, const Message& m, TimePoint now);
     void OnDisconnectB3Resp(AppId app, const Message& m);
     void OnDataB3(AppId app, const Message& m, TimePoint now);
@@ -104,7 +101,7 @@ private:
     Found FindNcci(AppId app, uint32_t address);
     std::optional<uint8_t> FreePlci(size_t line) const;
     size_t ChannelsInUse(size_t line) const;
-    Call& NewCall(TimePoint now);
+    Call& NewCall();
 
     void Route(Call& call, TimePoint now);
     void Offer(Call& call, size_t line, TimePoint now);

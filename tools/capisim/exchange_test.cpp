@@ -74,8 +74,8 @@ protected:
         return uint16_t(conf.Value(command == kDataB3 ? 2 : 1));
     }
 
-    // A connected call from A to B with B3 up; returns {plciA, plciB}.
-    std::pair<uint32_t, uint32_t> Connected() {
+    // A connected call from A to B with B3 up; returns A's PLCI.
+    uint32_t Connected() {
         Put(kB, Make(kListen, kReq, 1, {1u, 0u, 4u, 0u, Bytes{}, Bytes{}}));
         EXPECT_EQ(Info(kB, kListen), 0);
         Put(kA, ConnectReq("2"));
@@ -90,7 +90,7 @@ protected:
         Put(kB, Make(kConnectB3, kResp, 0, {ncciB, 0u, Bytes{}}));
         Take(kB, kConnectB3Active, kInd);
         Take(kA, kConnectB3Active, kInd);
-        return {plciA, plciB};
+        return plciA;
     }
 
     Recorder out_;
@@ -141,16 +141,15 @@ TEST_F(ExchangeTest, B3BeforeTheCallIsActiveIsNotInState) {
 }
 
 TEST_F(ExchangeTest, DataLongerThanRegisteredIsRefused) {
-    auto [plciA, plciB] = Connected();
+    uint32_t plciA = Connected();
     Message data = Make(kDataB3, kReq, 1, {plciA | 0x10000u, 0u, 257u, 1u, 0u});
     data.data.assign(257, 0);
     Put(kA, data);
     EXPECT_EQ(Info(kA, kDataB3), 0x300C) << "A registered 256-byte blocks";
-    (void)plciB;
 }
 
 TEST_F(ExchangeTest, ClearingWaitsForConfirmedDataToArrive) {
-    auto [plciA, plciB] = Connected();
+    uint32_t plciA = Connected();
     Message data = Make(kDataB3, kReq, 1, {plciA | 0x10000u, 0u, 200u, 9u, 0u});
     data.data.assign(200, 0x11);
     Put(kA, data);
@@ -169,7 +168,6 @@ TEST_F(ExchangeTest, ClearingWaitsForConfirmedDataToArrive) {
     ASSERT_EQ(out_.calls.size(), 1u);
     EXPECT_EQ(out_.calls[0].bytesToCalled, 200u);
     EXPECT_EQ(out_.calls[0].clearedBy, "caller");
-    (void)plciB;
 }
 
 TEST_F(ExchangeTest, RingingEndsAfterTheRingTimeOrWhenTheCallerGivesUp) {
