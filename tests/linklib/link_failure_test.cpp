@@ -194,3 +194,21 @@ TEST(LinkFailure, ExitGivesUpOnABlockedDispatchThreadAfterTenSeconds) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(LinkFrame, ConfigurationComesFromTheInstallationAndTheLogGoesToTheCurrentFolder) {
+    TestDir dir;
+    dir.Put("Telvora.cfg", "[Parameters]\ndebug=1\n");
+    // The working folder's own Telvora.cfg switches the log off; it must not count.
+    Station a(dir.Path(), "work", 0, {{"TELVORA_HOME", dir.Path()}}, false);
+    EXPECT_EQ(a.Run("new"), "new 1");
+    EXPECT_EQ(a.Quit(), 0);
+    std::string log = a.Log();
+    EXPECT_NE(log.find(":++DllMain\n"), std::string::npos);
+    EXPECT_NE(log.find(":++CRComLink::CRComLink\n"), std::string::npos);
+    EXPECT_NE(log.find(":--DllMain\n"), std::string::npos);
+    EXPECT_EQ(dir.Get("Velo.log"), "");
+}
+
+}  // namespace
