@@ -339,6 +339,8 @@ TEST_F(CallControl, InfoAndManufacturerIndicationsAreAnswered) {
 
 TEST_F(CallControl, DestroyingTheConnectionClearsAnActiveB3Connection) {
     auto* d = new ScriptedDriver;
+    unsigned released = 0;
+    d->releasedTo = &released;
     {
         CAPIAccess a{2, 12, 128, std::unique_ptr<CapiDriver>(d)};
         {
@@ -357,7 +359,7 @@ TEST_F(CallControl, DestroyingTheConnectionClearsAnActiveB3Connection) {
         ASSERT_EQ(d->puts.size(), 1u);
         EXPECT_EQ(d->puts[0].Command(), kDisconnectB3);
     }
-    EXPECT_EQ(d->released, 7u);
+    EXPECT_EQ(released, 7u);
 }
 
 TEST_F(CallControl, NothingIsSentOnAnUnusableLine) {

@@ -28,7 +28,8 @@ public:
     unsigned registerResult = 0;
     std::vector<PutRecord> puts;
     std::deque<Bytes> incoming;
-    unsigned released = 0;
+    // Where the released ApplID is written; it outlives the driver.
+    unsigned* releasedTo = nullptr;
 
     bool Usable() const override { return usable; }
     unsigned Installed() override { return installed; }
@@ -37,7 +38,7 @@ public:
         return registerResult;
     }
     unsigned Release(unsigned applId) override {
-        released = applId;
+        if (releasedTo) *releasedTo = applId;
         return 0;
     }
     unsigned PutMessage(unsigned, std::uint8_t* m) override {
