@@ -133,14 +133,18 @@ bool B3Connection::HandleDataB3Ind(const std::uint8_t* m) {
     ParamReader r(m);
     std::uint32_t ncci = r.Dword();
     if (!OwnsB3(ncci)) return false;
-    std::uint32_t data32 = r.Dword();
+    r.Dword();  // a 32-bit address cannot point into a 64-bit process
     std::uint16_t length = r.Word();
     std::uint16_t handle = r.Word();
     r.Word();
-    std::uint64_t data64 = r.Remaining() >= 8 ? r.Qword() : data32;
+    std::uint64_t data64 = r.Remaining() >= 8 ? r.Qword() : 0;
     // The driver's copy of the data lives only until the next get.
     const auto* data = reinterpret_cast<const std::uint8_t*>(static_cast<std::uintptr_t>(data64));
-    if (data && length > 0) OnDataReceived(data, length);
+    if (data && length > 0) {
+        OnDataReceived(data, length);
+    } else if (length > 0) {
+        LinkLog().Write("**DATA_B3_IND without a 64-bit data address, block dropped\n");
+    }
     std::uint8_t* params;
     std::uint8_t* out = NewMessage(kDataB3, kResp, &params);
     ParamWriter(params).Dword(ncci).Word(handle);

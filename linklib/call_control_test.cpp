@@ -171,6 +171,18 @@ TEST_F(CallControl, IncomingCallIsAcceptedAndDataIsAnswered) {
     EXPECT_EQ(link.TakeReceivedChunk(chunk), 0u);
 }
 
+TEST_F(CallControl, ShortDataIndicationIsAnsweredButNotRead) {
+    BringUpOutgoing();
+    // The 22-byte form carries only a 32-bit address, useless in this process.
+    Deliver(Message(kDataB3, kIndByte, 97,
+                    {Le32(kNcci), Le32(0xDEADBEEF), Le16(10), Le16(3), Le16(0)}));
+    auto puts = TakePuts();
+    ASSERT_EQ(puts.size(), 1u);
+    EXPECT_EQ(puts[0].message,
+              Concat({Le16(14), Le16(7), {kDataB3, 0x83}, Le16(97), Le32(kNcci), Le16(3)}));
+    EXPECT_EQ(link.ReceivedChunks(), 0u);
+}
+
 TEST_F(CallControl, SecondCallWhileBusyIsNotAnswered) {
     BringUpOutgoing();
     Deliver(Message(kConnect, kIndByte, 95, {Le32(0x0201), Le16(2), kEmpty, kEmpty}));
