@@ -51,7 +51,8 @@ TEST(LinkFailure, EveryRefusalOfTheExchangeReachesTheCaller) {
     Exchange exchange(dir.Path(), {"A:0:111", "C:0:444"},
                       {"--config", dir.File("numbers.cfg"), "--ring-time", "0.5"});
     ASSERT_TRUE(exchange.Ready());
-    Station a(dir.Path(), "a", exchange.Port("A"));
+    WireRecorder wire(exchange.Port("A"));
+    Station a(dir.Path(), "a", wire.Port());
     ASSERT_EQ(a.Run("init"), "init 1");
     ASSERT_EQ(a.Run("new"), "new 1");
     EXPECT_EQ(a.Run("info"), "info 0x0000 ISDN-Fehler #:0x0");
@@ -62,16 +63,19 @@ TEST(LinkFailure, EveryRefusalOfTheExchangeReachesTheCaller) {
     EXPECT_GE(std::stol(Field(busy, 2)), 750);
     EXPECT_EQ(a.Run("info"), "info 0x3491 Teilnehmer besetzt[#3491]");
 
+    // Calling numbers: an empty one is sent as restricted, none as nothing.
     struct {
         const char* number;
+        const char* calling;
         const char* info;
     } cases[] = {
-        {"555", "info 0x3492 Teilnehmer antwortet nicht[#3492]"},
-        {"444", "info 0x34D8 Gegenstelle nicht kompatibel[#34D8]"},
-        {"999", "info 0x3481 Unbekannte Nummer[#3481]"},
+        {"555", "\"\"", "info 0x3492 Teilnehmer antwortet nicht[#3492]"},
+        {"444", "-", "info 0x34D8 Gegenstelle nicht kompatibel[#34D8]"},
+        {"999", "111", "info 0x3481 Unbekannte Nummer[#3481]"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(Field(a.Run(std::string("connect ") + c.number + " 111 0"), 1), "2");
+        std::string connect = std::string("connect ") + c.number + " " + c.calling + " 0";
+        EXPECT_EQ(Field(a.Run(connect), 1), "2");
         EXPECT_EQ(WaitForInfo(a, c.info), c.info) << c.number;
         EXPECT_EQ(a.Run("state"), "state 0");
     }
@@ -88,6 +92,25 @@ TEST(LinkFailure, EveryRefusalOfTheExchangeReachesTheCaller) {
         EXPECT_EQ(calls[i]["reason"], reasons[i]) << calls[i]["dialled"];
     }
     EXPECT_EQ(Boxes(a), "") << "no message box on a working line";
+
+    // Called party 0x80 + digits, then the calling party structure.
+    const std::vector<std::vector<std::uint8_t>> numbers = {
+        {4, 0x80, '3', '3', '3', 5, 0x00, 0x80, '1', '1', '1'},
+        {4, 0x80, '5', '5', '5', 2, 0x00, 0xA0},
+        {4, 0x80, '4', '4', '4', 0},
+        {4, 0x80, '9', '9', '9', 5, 0x00, 0x80, '1', '1', '1'},
+    };
+    auto requests = wire.WaitFor(0x02, 0x80, 4, 5s);
+    ASSERT_EQ(requests.size(), 4u);
+    for (std::size_t i = 0; i < 4; ++i) {
+        const auto& body = requests[i].body;
+        ASSERT_GE(body.size(), 14 + numbers[i].size()) << i;
+        EXPECT_EQ(requests[i].Word(12), 2) << "CIP";
+        EXPECT_EQ(
+            std::vector<std::uint8_t>(body.begin() + 14, body.begin() + 14 + numbers[i].size()),
+            numbers[i])
+            << i;
+    }
 }
 
 TEST(LinkFailure, WithoutTheCapiLibraryOneBoxAndConnectsFail) {
