@@ -109,7 +109,24 @@ public:
     void Connected();
     void Disconnected();
 
+    // Sends one message, cut into frames of at most 128 bytes, each
+    // acknowledged by the peer before the next; length 0 sends nothing.
+    unsigned short SendMessage(unsigned char* data, unsigned long length);
+    // Receives one message. On entry length is the capacity of buffer; a
+    // message that does not fit is refused with RCO_ZERO_LENGTH_MSG. On
+    // return length is the message's size, 0 on failure.
+    unsigned short GetMessage(unsigned char* buffer, unsigned long& length);
+
 protected:
+    unsigned short SendAcknoledge(unsigned char msgId);
+    unsigned short WaitForAcknoledge(unsigned char msgId);
+    // The two-byte identification handshake; a peer that stays silent is
+    // accepted, and one of the older protocol (currentPeer 0) has its version
+    // request answered.
+    unsigned short SendId();
+    unsigned short WaitForId(int& currentPeer);
+    unsigned short CheckOldVersionMsg(unsigned char* block, unsigned long length);
+
     // One raw block of at most 128 bytes; waitSteps is not used by the send.
     unsigned short Send(unsigned char* block, unsigned long length, unsigned long waitSteps);
     // block must hold 128 bytes; *length is 0 when nothing came in time.
@@ -119,4 +136,73 @@ protected:
     int m_bConnected = 0;
     unsigned long m_dwDataTimeout = 0;
     unsigned long m_dwIdTimeout = 0;
+};
+
+// A remote command's handler: the row of the command in the command table,
+// the application name, the link's connection parameter, the argument text
+// (zero-terminated) and the reply, which the handler points at data that stays
+// valid until the response is sent. Returns the result sent to the caller.
+typedef unsigned short (*LPFNREMCMD)(unsigned int index, char* appName, char* connectionPar,
+                                     char* args, unsigned char** reply, unsigned long* replyLength);
+
+// Remote commands over a link. The calling side uses RequestId,
+// GetServerVersion, ExecRemCmd and GetRespBuffer; the answering side
+// SetAppName, StartServer, then per connection WaitForReqId and WaitForRemCmd
+// until it returns non-zero, and PhoneCallInd for telephone calls.
+//
+// Texts: command lines, arguments and reply data are moved as bytes; on the
+// line they are Windows-1252, so callers convert (see common/textcodec.h).
+// Only the command name is compared, ignoring the case of ASCII letters.
+class CORVANE_API CRServerObj : public CRComObj {
+public:
+    static constexpr unsigned long kMsgBufferSize = 4096;
+    static constexpr unsigned long kAppNameSize = 4096;
+
+    CRServerObj();
+    ~CRServerObj() override;
+
+    void Init();
+    // A full path of a file in the installation directory: its directory holds
+    // Telvora.cfg and the default store. A path that does not fit is not kept.
+    void SetAppName(char* path);
+    void SethInstance(void* handle);
+
+    unsigned short RequestId();
+    unsigned short WaitForReqId();
+    unsigned short SendCmdReq(unsigned char id, unsigned char* args, unsigned long length);
+    unsigned short WaitForCmdReq();
+    unsigned short SendCmdResp(unsigned char id, unsigned short result, unsigned char* data,
+                               unsigned long length);
+    unsigned short WaitForCmdResp();
+    // Runs one command: the first word names it ("version", "note", "rawNote",
+    // "shdown" in any case), the rest after the first blank is its argument.
+    // 0 whenever a response came, whatever its result.
+    unsigned short ExecRemCmd(char* commandLine);
+    unsigned short GetServerVersion(int& version);
+    // The reply data of the last response, zero-terminated; valid until the
+    // next message is received.
+    unsigned char* GetRespBuffer();
+    unsigned short GetRespResult() const { return m_wRespResult; }
+    unsigned long GetRespLength() const { return m_dwRespLength; }
+    // Receives, runs and answers one command.
+    unsigned short WaitForRemCmd();
+    // Files a telephone call: a = called MSN, b = calling number, c = name
+    // (may be empty), d = service text; texts in UTF-8. 1 stored, 0 failed.
+    int PhoneCallInd(long time, char* a, char* b, char* c, char* d);
+
+protected:
+    char* GetModuleName();
+    unsigned char GetRemCmdId(char* name);
+    int GetCmdIdx(unsigned char id);
+
+    void* m_hInstance = nullptr;
+    char m_szAppName[kAppNameSize] = {};
+    unsigned char m_bReqId = 0;
+    unsigned long m_dwReqLength = 0;
+    unsigned char* m_pReqArgs = nullptr;
+    unsigned char m_bRespId = 0;
+    unsigned short m_wRespResult = 0;
+    unsigned long m_dwRespLength = 0;
+    unsigned char* m_pRespData = nullptr;
+    unsigned char* m_pMsgBuffer = nullptr;
 };
