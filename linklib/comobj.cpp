@@ -1,3 +1,9 @@
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <new>
+
 #include "corvane.h"
 #include "linklog.h"
 #include "reason_texts.h"
@@ -34,6 +40,30 @@ constexpr ErrorText kErrorTexts[] = {
 
 constexpr unsigned long kDataTimeout = 250;
 constexpr unsigned long kIdTimeout = 15;
+
+// A frame: msgId, three zero bytes, the 32-bit count of message bytes not
+// yet sent (this frame's included), then at most 120 bytes of the message.
+constexpr unsigned long kFrameHeader = 8;
+constexpr unsigned long kMaxFrame = 128;
+constexpr unsigned long kMaxPayload = kMaxFrame - kFrameHeader;
+// Room for any block a carrier hands over, with a margin.
+constexpr unsigned long kFrameBuffer = 136;
+constexpr unsigned char kAckMark = 0x0A;
+constexpr unsigned char kIdentification[2] = {0x00, 0x05};
+constexpr unsigned long kIdBuffer = 1024;
+
+void PutDword(unsigned char* at, unsigned long value) {
+    for (int i = 0; i < 4; ++i) at[i] = static_cast<unsigned char>(value >> (8 * i));
+}
+
+unsigned long GetDword(const unsigned char* at) {
+    return static_cast<unsigned long>(at[0]) | static_cast<unsigned long>(at[1]) << 8 |
+           static_cast<unsigned long>(at[2]) << 16 | static_cast<unsigned long>(at[3]) << 24;
+}
+
+unsigned char NextMsgId(unsigned char msgId) {
+    return static_cast<unsigned char>((msgId + 1) % 255);
+}
 
 }  // namespace
 
@@ -127,6 +157,158 @@ void CRComObj::Disconnected() {
     m_bConnected = 0;
 }
 
+unsigned short CRComObj::SendMessage(unsigned char* data, unsigned long length) {
+    LinkLog().Write("++CRComObj::SendMessage\n");
+    if (length == 0) return RCO_OK;
+    // msgLen is 32 bits wide on the line.
+    if (!data || length > 0xFFFFFFFFul) return RCO_CALL_FAILED;
+    LinkLog().Dump("pbBuffer", data, static_cast<std::int32_t>(std::min(length, 0x7FFFFFFFul)));
+    unsigned long sent = 0;
+    unsigned char msgId = 0;
+    while (sent < length) {
+        unsigned char frame[kFrameBuffer] = {};
+        msgId = NextMsgId(msgId);
+        unsigned long left = length - sent;
+        unsigned long n = left + kFrameHeader <= kMaxFrame ? left : kMaxPayload;
+        frame[0] = msgId;
+        PutDword(frame + 4, left);
+        std::memcpy(frame + kFrameHeader, data + sent, n);
+        LinkLog().Printf("  CRComObj::SendMessage: [%d] msgId=%0X msgLen=%lu\n", 0, msgId, left);
+        unsigned short rc = Send(frame, n + kFrameHeader, m_dwDataTimeout);
+        if (rc == RCO_OK) rc = WaitForAcknoledge(msgId);
+        if (rc != RCO_OK) {
+            LinkLog().Printf("**CRComObj::SendMessage (cr=%d)\n", rc);
+            return rc;
+        }
+        sent += n;
+    }
+    LinkLog().Write("--CRComObj::SendMessage\n");
+    return RCO_OK;
+}
+
+unsigned short CRComObj::GetMessage(unsigned char* buffer, unsigned long& length) {
+    LinkLog().Write("++CRComObj::GetMessage\n");
+    const unsigned long capacity = buffer ? length : 0;
+    unsigned long total = 0;
+    unsigned char expected = 1;
+    unsigned short rc = RCO_OK;
+    for (;;) {
+        unsigned char frame[kFrameBuffer] = {};
+        unsigned long got = 0;
+        rc = Get(frame, &got, m_dwDataTimeout);
+        if (rc != RCO_OK) break;
+        if (got <= kFrameHeader) {
+            rc = RCO_ZERO_LENGTH_MSG;
+            break;
+        }
+        unsigned long msgLen = GetDword(frame + 4);
+        LinkLog().Printf("  CRComObj::GetMessage: msgId=%0X msgLen=%lu\n", frame[0], msgLen);
+        if (frame[0] != expected) {
+            rc = RCO_WRONG_MSG_ID;
+            break;
+        }
+        unsigned long payload = got - kFrameHeader;
+        // Refused before the acknowledgement, so the sender learns it at once
+        // when the line is cleared, and nothing is written past the buffer.
+        if (payload > capacity - total || msgLen > capacity - total) {
+            LinkLog().Printf("**CRComObj::GetMessage message too long (msgLen=%lu capacity=%lu)\n",
+                             msgLen, capacity - total);
+            rc = RCO_ZERO_LENGTH_MSG;
+            break;
+        }
+        std::memcpy(buffer + total, frame + kFrameHeader, payload);
+        rc = SendAcknoledge(frame[0]);
+        if (rc != RCO_OK) break;
+        total += payload;
+        expected = NextMsgId(expected);
+        if (msgLen == payload) break;
+    }
+    length = rc == RCO_OK ? total : 0;
+    LinkLog().Printf("--CRComObj::GetMessage (rc=%d) length=%lu\n", rc, length);
+    if (length > 0) LinkLog().Dump("RECEIVED MSG", buffer, static_cast<std::int32_t>(length));
+    return rc;
+}
+
+unsigned short CRComObj::SendAcknoledge(unsigned char msgId) {
+    LinkLog().Write("++CRComObj::SendAcknowledge\n");
+    unsigned char ack[2] = {msgId, kAckMark};
+    if (Send(ack, sizeof ack, m_dwDataTimeout) != RCO_OK) return RCO_ACK_NOT_SENT;
+    LinkLog().Printf("--CRComObj::SendAcknowledge: msgId=%0X\n", msgId);
+    return RCO_OK;
+}
+
+unsigned short CRComObj::WaitForAcknoledge(unsigned char msgId) {
+    LinkLog().Write("++CRComObj::WaitForAcknoledge\n");
+    unsigned char block[kFrameBuffer] = {};
+    unsigned long got = 0;
+    unsigned short rc = Get(block, &got, m_dwDataTimeout);
+    if (rc != RCO_OK || got != 2) {
+        LinkLog().Write("**CRComObj::WaitForAcknoledge (RCO_ACK_NOT_RECEIVED)\n");
+        LinkLog().Dump("ACK-MSG", block, static_cast<std::int32_t>(got));
+        return RCO_ACK_NOT_RECEIVED;
+    }
+    if (block[1] != kAckMark) {
+        LinkLog().Write("**CRComObj::WaitForAcknoledge (RCO_WRONG_RESP_ID)\n");
+        return RCO_WRONG_RESP_ID;
+    }
+    if (block[0] != msgId) {
+        LinkLog().Write("**CRComObj::WaitForAcknoledge (RCO_WRONG_MSG_ID)\n");
+        return RCO_WRONG_MSG_ID;
+    }
+    LinkLog().Printf("GET-ACK: msgId=%0X\n", msgId);
+    return RCO_OK;
+}
+
+unsigned short CRComObj::SendId() {
+    LinkLog().Write("++CRComObj::SendId\n");
+    unsigned char id[2] = {kIdentification[0], kIdentification[1]};
+    if (Send(id, sizeof id, m_dwDataTimeout) != RCO_OK) return RCO_ID_NOT_SENT;
+    LinkLog().Write("--CRComObj::SendId\n");
+    return RCO_OK;
+}
+
+unsigned short CRComObj::WaitForId(int& currentPeer) {
+    LinkLog().Write("++CRComObj::WaitForId\n");
+    currentPeer = 1;
+    std::unique_ptr<unsigned char[]> block(new (std::nothrow) unsigned char[kIdBuffer]());
+    if (!block) return RCO_NO_MEMORY;
+    unsigned long got = 0;
+    if (Get(block.get(), &got, m_dwIdTimeout) != RCO_OK) {
+        LinkLog().Write("**CRComObj::WaitForId (RCO_ID_NOT_RECEIVED)\n");
+        return RCO_ID_NOT_RECEIVED;
+    }
+    if (got == 0) {
+        LinkLog().Write("--CRComObj::WaitForId NO ID RECEIVED\n");
+        return RCO_OK;
+    }
+    if (got == 2 && block[0] == kIdentification[0] && block[1] == kIdentification[1]) {
+        LinkLog().Write("--CRComObj::WaitForId OK\n");
+        return RCO_OK;
+    }
+    if (CheckOldVersionMsg(block.get(), got) != RCO_OK) {
+        LinkLog().Write("**CRComObj::WaitForId Wrong ID\n");
+        return RCO_WRONG_RESP_ID;
+    }
+    currentPeer = 0;
+    LinkLog().Write("--CRComObj::WaitForId OK\n");
+    return RCO_OK;
+}
+
+unsigned short CRComObj::CheckOldVersionMsg(unsigned char* block, unsigned long length) {
+    LinkLog().Write("++CRComObj::CheckOldVersionMsg\n");
+    if (!block || length < 4 || block[0] != 0x01) return RCO_CALL_FAILED;
+    unsigned short rc = SendAcknoledge(1);
+    if (rc != RCO_OK) return rc;
+    // The answer to its version request: the request's first four bytes,
+    // then a response of one byte of data, the protocol version. Built apart
+    // from the block, which may be no longer than those four bytes.
+    unsigned char reply[9] = {};
+    std::memcpy(reply, block, 4);
+    PutDword(reply + 4, 1);
+    reply[8] = '1';
+    return SendMessage(reply, sizeof reply);
+}
+
 unsigned short CRComObj::Send(unsigned char* block, unsigned long length, unsigned long) {
     if (!m_pLinkInterface) return RCO_CALL_FAILED;
     return m_pLinkInterface->Send(block, static_cast<DWORD>(length));
@@ -136,6 +318,13 @@ unsigned short CRComObj::Get(unsigned char* block, unsigned long* length, unsign
     if (!m_pLinkInterface) return RCO_CALL_FAILED;
     DWORD got = 0;
     unsigned short rc = m_pLinkInterface->Get(block, got, static_cast<DWORD>(waitSteps));
+    // A carrier promises blocks of at most 128 bytes; a longer one is refused
+    // rather than passed to callers whose buffers hold one such block.
+    if (got > kMaxFrame) {
+        LinkLog().Printf("**CRComObj::Get block too long (%lu)\n", static_cast<unsigned long>(got));
+        *length = 0;
+        return RCO_CALL_FAILED;
+    }
     *length = got;
     return rc;
 }
