@@ -1,0 +1,147 @@
+#include "answering_station.h"
+
+#include <cstdio>
+
+#include "address_book.h"
+#include "caller_names.h"
+#include "corvane.h"
+#include "quorlin_log.h"
+
+namespace {
+
+constexpr unsigned long kConnectionPollSteps = 10;
+constexpr unsigned long kHangUpSteps = 50;
+constexpr unsigned long kFinalHangUpSteps = 20;
+
+const char* CommandName(unsigned char id) {
+    switch (id) {
+        case 0x01:
+            return "VERSION";
+        case 0x10:
+            return "NOTE";
+        case 0x11:
+            return "RAWNOTE";
+        case 0x20:
+            return "SHDOWN";
+        default:
+            return "unbekannt";
+    }
+}
+
+std::string CallText(const PhoneCall& call, const std::string& name) {
+    std::string from = call.number;
+    if (from.empty()) from = call.withheld ? "unterdrückter Rufnummer" : "unbekannter Rufnummer";
+    std::string text = "Anruf von " + from;
+    if (!name.empty()) text += " (" + name + ")";
+    return text + " an " + (call.msn.empty() ? "?" : call.msn) + ", " + call.service;
+}
+
+}  // namespace
+
+// The server object, with the id of the last command request in reach for the log.
+class AnsweringStation::Server : public CRServerObj {
+public:
+    unsigned char LastRequestId() const { return m_bReqId; }
+};
+
+AnsweringStation::AnsweringStation(std::string appName, StopRequest& stop, CallQueue& calls)
+    : appName_(std::move(appName)), stop_(stop), calls_(calls) {}
+
+AnsweringStation::~AnsweringStation() {
+    Finish();
+}
+
+unsigned short AnsweringStation::Start() {
+    server_ = std::make_unique<Server>();
+    if (!RCOInitLinkDLL(FALSE)) return RCO_CALL_FAILED;
+    server_->SetAppName(appName_.data());
+    SetWaitStepHook([this] { return OnWaitStep(); });
+    char parameter[1] = "";
+    return server_->StartServer(parameter);
+}
+
+void AnsweringStation::Run() {
+    while (!stop_.Requested()) {
+        FileCalls();
+        if (server_->WaitForConnection(kConnectionPollSteps)) ServeConnection();
+    }
+}
+
+void AnsweringStation::ServeConnection() {
+    std::string parameter = server_->GetConnectionPar();
+    Log().Event("Datenverbindung angenommen" +
+                (parameter.empty() ? std::string() : " (" + parameter + ")"));
+    unsigned short rc = server_->WaitForReqId();
+    if (rc != RCO_OK) {
+        Log().Event(std::string("Keine Identifikation der Gegenstelle: ") +
+                    server_->GetErrorText(rc));
+    } else {
+        rc = ServeCommands();
+    }
+    // A caller that fell silent or spoke wrongly is not kept on the line.
+    if (server_->IsConnected()) {
+        Log().Event(std::string("Verbindung wird getrennt: ") + server_->GetErrorText(rc));
+        server_->Disconnect(kHangUpSteps);
+    }
+    unsigned short reason = 0;
+    const char* text = server_->GetDisconnectInfo(reason);
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "%04X", reason);
+    Log().Event("Datenverbindung beendet (" + std::string(hex) + ": " + (text ? text : "") + ")");
+}
+
+// Runs commands until one fails or the line is down; the last code.
+unsigned short AnsweringStation::ServeCommands() {
+    for (;;) {
+        unsigned short rc = server_->WaitForRemCmd();
+        if (rc != RCO_OK) return rc;
+        char result[16];
+        std::snprintf(result, sizeof result, "%u", server_->GetRespResult());
+        Log().Event(std::string("Befehl ") + CommandName(server_->LastRequestId()) +
+                    " ausgeführt, Ergebnis " + result);
+        if (!server_->IsConnected()) return rc;
+    }
+}
+
+PendingEvent AnsweringStation::OnWaitStep() {
+    // A stop ends every wait at once, but gives a connection in progress a
+    // moment to finish what it is doing.
+    if (stop_.Requested() && (!server_->IsConnected() || stop_.Age() >= kStopGrace)) {
+        return PendingEvent::Quit;
+    }
+    return FileOneCall() ? PendingEvent::Handled : PendingEvent::None;
+}
+
+bool AnsweringStation::FileOneCall() {
+    if (filing_ || !server_) return false;
+    auto call = calls_.Pop();
+    if (!call) return false;
+    filing_ = true;
+    std::string name = CallerName(AddressBook::DefaultPath(), call->number);
+    int stored = server_->PhoneCallInd(static_cast<long>(call->time), call->msn.data(),
+                                       call->number.data(), name.data(), call->service.data());
+    filing_ = false;
+    if (stored) {
+        Log().Event(CallText(*call, name) + ": abgelegt");
+    } else {
+        Log().Failure(CallText(*call, name) + ": konnte nicht abgelegt werden");
+    }
+    return true;
+}
+
+void AnsweringStation::FileCalls() {
+    while (FileOneCall()) {
+    }
+}
+
+void AnsweringStation::Finish() {
+    if (!server_) return;
+    // The last waits run to their end again.
+    SetWaitStepHook({});
+    if (server_->IsConnected()) {
+        Log().Event("Datenverbindung wird beim Beenden getrennt");
+        server_->Disconnect(kFinalHangUpSteps);
+    }
+    FileCalls();
+    server_.reset();
+}

@@ -1,0 +1,128 @@
+// quorlin: the answering station and call monitor of Telvora. It runs in the
+// foreground until SIGTERM or SIGINT.
+#include <csignal>
+#include <cstdio>
+#include <ctime>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "answering_station.h"
+#include "call_queue.h"
+#include "corvane.h"
+#include "monitor_service.h"
+#include "paths.h"
+#include "quorlin_log.h"
+#include "quorlin_options.h"
+#include "stop_request.h"
+
+namespace {
+
+constexpr auto kListenTimeout = std::chrono::seconds(5);
+
+sigset_t StopSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGINT);
+    return set;
+}
+
+// Takes the stop signals on a thread of its own, so that no other thread
+// (libcapi20's reads among them) is ever interrupted by one.
+class SignalWatcher {
+public:
+    explicit SignalWatcher(StopRequest& stop) : stop_(stop) {
+        thread_ = std::thread([this] { Watch(); });
+    }
+    ~SignalWatcher() {
+        done_ = true;
+        thread_.join();
+    }
+
+private:
+    void Watch() {
+        sigset_t set = StopSignals();
+        timespec step{0, 200'000'000};
+        while (!done_) {
+            int signal = sigtimedwait(&set, nullptr, &step);
+            if (signal <= 0) continue;
+            Log().Event(std::string("Signal ") + (signal == SIGTERM ? "SIGTERM" : "SIGINT") +
+                        " empfangen, quorlin wird beendet");
+            stop_.Request();
+        }
+    }
+
+    StopRequest& stop_;
+    std::atomic<bool> done_{false};
+    std::thread thread_;
+};
+
+void StartMonitor(MonitorService& monitor, CallQueue& calls) {
+    auto error = monitor.Start([&calls](const PhoneCall& call) { calls.Push(call); });
+    char hex[8];
+    if (error) {
+        std::snprintf(hex, sizeof hex, "%04X", *error);
+        Log().Failure(
+            std::string("Die Anrufüberwachung kann nicht gestartet werden (CAPI-Fehler 0x") + hex +
+            "); es werden nur Notizen angenommen.");
+        return;
+    }
+    auto state = monitor.WaitUntilListening(kListenTimeout);
+    if (state == CallMonitor::ListenState::Listening) {
+        Log().Event("Anrufüberwachung aktiv");
+        return;
+    }
+    std::snprintf(hex, sizeof hex, "%04X", monitor.ListenError());
+    Log().Failure(std::string("Die Anrufüberwachung wurde vom ISDN-Controller abgelehnt (0x") +
+                  hex + "); es werden nur Notizen angenommen.");
+}
+
+int Run(const QuorlinOptions& options) {
+    StopRequest stop;
+    SignalWatcher signals(stop);
+    Log().Init(JoinPath(InstallDir(), "Telvora.cfg"));
+    std::string appName = JoinPath(InstallDir(), "quorlin");
+    Log().Event("quorlin startet, Installationsverzeichnis " + InstallDir());
+    if (!RCOInitLinkDLL(TRUE)) {
+        Log().Failure("Die ISDN-Schnittstelle kann nicht gestartet werden; quorlin endet.");
+        return 1;
+    }
+    CallQueue calls;
+    AnsweringStation station(appName, stop, calls);
+    if (unsigned short rc = station.Start()) {
+        Log().Failure("Datenanrufe können nicht angenommen werden (Code " + std::to_string(rc) +
+                      "); quorlin endet.");
+        station.Finish();
+        RCOExitLinkDLL();
+        return 1;
+    }
+    MonitorService monitor;
+    if (!options.noMonitor) StartMonitor(monitor, calls);
+    Log().Event("Bereit: Notizen und Anrufe werden angenommen");
+    station.Run();
+    monitor.Stop();
+    station.Finish();
+    RCOExitLinkDLL();
+    Log().Event("quorlin beendet");
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string error;
+    QuorlinOptions options = ParseOptions(std::vector<std::string>(argv + 1, argv + argc), error);
+    if (!error.empty()) {
+        std::fprintf(stderr, "quorlin: %s\n", error.c_str());
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(UsageText().c_str(), stdout);
+        return 0;
+    }
+    // Blocked before any thread starts, so every thread inherits the mask.
+    sigset_t set = StopSignals();
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    return Run(options);
+}

@@ -1,0 +1,111 @@
+#include "monitor_service.h"
+
+#include <capi20.h>
+#include <poll.h>
+
+#include <cstdio>
+
+#include "quorlin_log.h"
+
+namespace {
+
+// The monitor never takes a call, so it needs no B3 connection or buffers
+// to speak of; the driver still wants at least one of each.
+constexpr unsigned kMaxLogicalConnections = 1;
+constexpr unsigned kMaxB3Blocks = 1;
+constexpr unsigned kMaxB3Length = 128;
+constexpr unsigned kQueueEmpty = 0x1104;
+constexpr int kPollMillis = 100;
+
+std::string Hex(unsigned value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%04X", value);
+    return text;
+}
+
+}  // namespace
+
+class MonitorService::Outbox : public CapiOutbox {
+public:
+    explicit Outbox(unsigned applId) : applId_(applId) {}
+    unsigned Put(const monitor::Bytes& message) override {
+        // libcapi20 may read the buffer beyond the message for data
+        // messages; the monitor sends none, but the copy costs nothing.
+        buffer_.assign(message.begin(), message.end());
+        buffer_.resize(message.size() + 64);
+        return capi20_put_message(applId_, buffer_.data());
+    }
+
+private:
+    unsigned applId_;
+    monitor::Bytes buffer_;
+};
+
+MonitorService::~MonitorService() {
+    Stop();
+}
+
+std::optional<unsigned> MonitorService::Start(CallMonitor::Reporter report) {
+    unsigned rc = capi20_register(kMaxLogicalConnections, kMaxB3Blocks, kMaxB3Length, &applId_);
+    if (rc != 0) return rc;
+    registered_ = true;
+    Log().Debug().Printf("  MonitorService registered (ApplID=%u)\n", applId_);
+    stop_ = false;
+    state_ = CallMonitor::ListenState::Pending;
+    thread_ = std::thread(&MonitorService::Run, this, std::move(report));
+    return std::nullopt;
+}
+
+CallMonitor::ListenState MonitorService::WaitUntilListening(
+    std::chrono::milliseconds timeout) const {
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (state_ == CallMonitor::ListenState::Pending &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return state_;
+}
+
+void MonitorService::Stop() {
+    stop_ = true;
+    if (thread_.joinable()) thread_.join();
+    if (!registered_) return;
+    capi20_release(applId_);
+    registered_ = false;
+    Log().Debug().Write("  MonitorService released\n");
+}
+
+void MonitorService::Run(CallMonitor::Reporter report) {
+    Outbox outbox(applId_);
+    CallMonitor monitor(static_cast<std::uint16_t>(applId_), outbox, std::move(report));
+    monitor.Listen(kController);
+    int fd = capi20_fileno(applId_);
+    while (!stop_) {
+        if (!DrainMessages(monitor)) return;
+        state_ = monitor.State();
+        listenError_ = monitor.ListenError();
+        pollfd p{fd, POLLIN, 0};
+        poll(&p, fd >= 0 ? 1 : 0, kPollMillis);
+    }
+}
+
+// Takes every message that has come; false when the driver connection is gone.
+bool MonitorService::DrainMessages(CallMonitor& monitor) {
+    for (;;) {
+        // With the remote driver a get blocks until a message comes, so ask first.
+        timeval none{0, 0};
+        if (capi20_waitformessage(applId_, &none) != 0) return true;
+        unsigned char* message = nullptr;
+        unsigned rc = capi20_get_message(applId_, &message);
+        if (rc == kQueueEmpty) return true;
+        if (rc != 0 || !message) {
+            Log().Failure("Anrufüberwachung: Verbindung zum ISDN-Treiber verloren (" + Hex(rc) +
+                          "); Anrufe werden nicht mehr erfasst.");
+            state_ = CallMonitor::ListenState::Refused;
+            listenError_ = rc;
+            return false;
+        }
+        std::size_t length = std::size_t(message[0] | message[1] << 8);
+        monitor.Handle(message, length);
+    }
+}
