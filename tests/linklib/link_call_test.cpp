@@ -12,27 +12,6 @@ constexpr std::uint8_t kConnect = 0x02, kDisconnect = 0x04, kListen = 0x05;
 constexpr std::uint8_t kDisconnectB3 = 0x84, kDataB3 = 0x86;
 constexpr std::uint8_t kReq = 0x80, kConf = 0x81, kInd = 0x82, kResp = 0x83;
 
-std::vector<std::string> Words(const std::string& line) {
-    std::istringstream in(line);
-    std::vector<std::string> words;
-    for (std::string w; in >> w;) words.push_back(w);
-    return words;
-}
-
-std::string Field(const std::string& line, std::size_t index) {
-    auto words = Words(line);
-    return index < words.size() ? words[index] : "";
-}
-
-std::vector<WireMessage> Only(const std::vector<WireMessage>& all, std::uint8_t command,
-                              std::uint8_t subcommand) {
-    std::vector<WireMessage> out;
-    for (const auto& m : all) {
-        if (m.Command() == command && m.Subcommand() == subcommand) out.push_back(m);
-    }
-    return out;
-}
-
 // Every response an application sent carries the number of the indication
 // it answers: the k-th response of a command answers its k-th indication.
 void ExpectResponsesMatchIndications(const std::vector<WireMessage>& wire) {

@@ -13,15 +13,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::string Field(const std::string& line, std::size_t index) {
-    std::istringstream in(line);
-    std::string word;
-    for (std::size_t i = 0; i <= index; ++i) {
-        if (!(in >> word)) return "";
-    }
-    return word;
-}
-
 // The message boxes a station showed: its standard error without the
 // diagnostic lines that libcapi20 itself prints there.
 std::string Boxes(const Station& s) {

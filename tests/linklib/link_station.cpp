@@ -17,10 +17,16 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-class StationLink : public CRComObj {
+// The protected members are what a misbehaving or older peer needs.
+class StationLink : public CRServerObj {
 public:
+    using CRComObj::CheckOldVersionMsg;
     using CRComObj::Get;
     using CRComObj::Send;
+    using CRComObj::SendAcknoledge;
+    using CRComObj::SendId;
+    using CRComObj::WaitForAcknoledge;
+    using CRComObj::WaitForId;
 };
 
 // The byte at position i of a test stream with this seed.
@@ -36,6 +42,29 @@ std::uint32_t Checksum(const std::vector<std::uint8_t>& data) {
 
 char* Arg(std::string& text) {
     return text == "-" ? nullptr : text.data();
+}
+
+std::string Hex(const std::uint8_t* data, std::size_t length) {
+    std::string text;
+    char byte[4];
+    for (std::size_t i = 0; i < length; ++i) {
+        std::snprintf(byte, sizeof byte, "%02X", data[i]);
+        text += byte;
+    }
+    return text.empty() ? "-" : text;
+}
+
+std::vector<std::uint8_t> FromHex(const std::string& text) {
+    std::vector<std::uint8_t> bytes;
+    for (std::size_t i = 0; i + 1 < text.size(); i += 2) {
+        bytes.push_back(static_cast<std::uint8_t>(std::stoul(text.substr(i, 2), nullptr, 16)));
+    }
+    return bytes;
+}
+
+// The rest of the line after the command word and one blank, blanks kept.
+std::string Rest(const std::string& line, const std::string& command) {
+    return line.size() > command.size() + 1 ? line.substr(command.size() + 1) : "";
 }
 
 long Millis(Clock::time_point since) {
@@ -73,6 +102,118 @@ struct Station {
                std::to_string(Checksum(data)) + " " + std::to_string(Millis(start));
     }
 
+    std::string SendMessage(std::size_t size, std::uint32_t seed) {
+        std::vector<std::uint8_t> data(size + 1);
+        for (std::size_t i = 0; i < size; ++i) data[i] = PatternByte(seed, i);
+        auto start = Clock::now();
+        unsigned short rc = link->SendMessage(data.data(), size);
+        return "msg-send " + std::to_string(rc) + " " + std::to_string(Millis(start));
+    }
+
+    // The buffer is exactly capacity bytes, so a write past it is caught by
+    // the address sanitizer.
+    std::string GetMessage(std::size_t capacity) {
+        std::vector<std::uint8_t> buffer(capacity);
+        unsigned long length = capacity;
+        unsigned short rc = link->GetMessage(buffer.data(), length);
+        buffer.resize(rc == 0 ? length : 0);
+        return "msg-get " + std::to_string(rc) + " " + std::to_string(length) + " " +
+               std::to_string(Checksum(buffer));
+    }
+
+    // Takes count frames and acknowledges each as it should be.
+    std::string AckFrames(int count) {
+        int taken = 0;
+        unsigned short rc = 0;
+        for (; taken < count; ++taken) {
+            std::uint8_t frame[128];
+            unsigned long length = 0;
+            rc = link->Get(frame, &length, 250);
+            if (rc != 0 || length == 0) break;
+            rc = link->SendAcknoledge(frame[0]);
+            if (rc != 0) break;
+        }
+        return "ack-frames " + std::to_string(rc) + " " + std::to_string(taken);
+    }
+
+    std::string Response() {
+        unsigned char* data = link->GetRespBuffer();
+        std::string text = data ? std::string(reinterpret_cast<char*>(data), link->GetRespLength())
+                                : std::string();
+        return std::to_string(link->GetRespResult()) + " " + std::to_string(link->GetRespLength()) +
+               " " + Hex(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+    }
+
+    // The framing and remote-command members; "" when the line names none.
+    std::string RunNoteLink(const std::string& line, const std::string& command,
+                            std::istringstream& in) {
+        if (command == "msg-send") {
+            std::size_t size = 0;
+            std::uint32_t seed = 0;
+            in >> size >> seed;
+            return SendMessage(size, seed);
+        }
+        if (command == "msg-get") {
+            std::size_t capacity = 4096;
+            in >> capacity;
+            return GetMessage(capacity);
+        }
+        if (command == "raw-send") {
+            std::string hex;
+            in >> hex;
+            std::vector<std::uint8_t> block = FromHex(hex);
+            return "raw-send " + std::to_string(link->Send(block.data(), block.size(), 250));
+        }
+        if (command == "raw-get") {
+            unsigned long steps = 250;
+            in >> steps;
+            std::uint8_t block[128];
+            unsigned long length = 0;
+            unsigned short rc = link->Get(block, &length, steps);
+            return "raw-get " + std::to_string(rc) + " " + Hex(block, length);
+        }
+        if (command == "ack-frames") {
+            int count = 0;
+            in >> count;
+            return AckFrames(count);
+        }
+        if (command == "reqid") {
+            auto start = Clock::now();
+            unsigned short rc = link->RequestId();
+            return "reqid " + std::to_string(rc) + " " + std::to_string(Millis(start));
+        }
+        if (command == "waitreqid") return "waitreqid " + std::to_string(link->WaitForReqId());
+        if (command == "waitid") {
+            int currentPeer = -1;
+            unsigned short rc = link->WaitForId(currentPeer);
+            return "waitid " + std::to_string(rc) + " " + std::to_string(currentPeer);
+        }
+        if (command == "exec") {
+            std::string commandLine = Rest(line, command);
+            unsigned short rc = link->ExecRemCmd(commandLine.data());
+            return "exec " + std::to_string(rc) + " " + Response();
+        }
+        if (command == "cmdreq") {
+            unsigned id = 0;
+            in >> std::hex >> id;
+            unsigned short rc = link->SendCmdReq(static_cast<unsigned char>(id), nullptr, 0);
+            if (rc == 0) rc = link->WaitForCmdResp();
+            return "cmdreq " + std::to_string(rc) + " " + Response();
+        }
+        if (command == "version") {
+            int version = -2;
+            unsigned short rc = link->GetServerVersion(version);
+            return "version " + std::to_string(rc) + " " + std::to_string(version);
+        }
+        if (command == "remcmd") return "remcmd " + std::to_string(link->WaitForRemCmd());
+        if (command == "appname") {
+            std::string path = Rest(line, command);
+            link->SetAppName(path.data());
+            return "appname";
+        }
+        return "";
+    }
+
     std::string Run(const std::string& line) {
         std::istringstream in(line);
         std::string command;
@@ -87,6 +228,7 @@ struct Station {
             return "delete";
         }
         if (!link && command != "exit" && command != "disc-ind") return command + " no-link";
+        if (std::string answer = RunNoteLink(line, command, in); !answer.empty()) return answer;
         if (command == "server") {
             std::string parameter;
             in >> parameter;

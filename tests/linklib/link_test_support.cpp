@@ -310,3 +310,21 @@ std::string Station::Log() const {
 std::string Station::Errors() const {
     return ReadFile(dir_ + "/stderr.txt");
 }
+
+std::string Field(const std::string& line, std::size_t index) {
+    std::istringstream in(line);
+    std::string word;
+    for (std::size_t i = 0; i <= index; ++i) {
+        if (!(in >> word)) return "";
+    }
+    return word;
+}
+
+std::vector<WireMessage> Only(const std::vector<WireMessage>& all, std::uint8_t command,
+                              std::uint8_t subcommand) {
+    std::vector<WireMessage> out;
+    for (const auto& m : all) {
+        if (m.Command() == command && m.Subcommand() == subcommand) out.push_back(m);
+    }
+    return out;
+}

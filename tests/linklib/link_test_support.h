@@ -126,4 +126,8 @@ private:
 };
 
 std::string ReadFile(const std::string& path);
+// The word at index of an answer line, "" when it has fewer words.
+std::string Field(const std::string& line, std::size_t index);
+std::vector<WireMessage> Only(const std::vector<WireMessage>& all, std::uint8_t command,
+                              std::uint8_t subcommand);
 int ClosedPort();
