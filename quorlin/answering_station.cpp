@@ -38,10 +38,15 @@ std::string CallText(const PhoneCall& call, const std::string& name) {
 
 }  // namespace
 
-// The server object, with the id of the last command request in reach for the log.
+// The server object, with its last response in reach for the log: a
+// response that was written but not acknowledged still tells which command
+// ran and how.
 class AnsweringStation::Server : public CRServerObj {
 public:
-    unsigned char LastRequestId() const { return m_bReqId; }
+    static constexpr unsigned char kNoResponse = 0;
+
+    void ForgetResponse() { m_bRespId = kNoResponse; }
+    unsigned char ResponseId() const { return m_bRespId; }
 };
 
 AnsweringStation::AnsweringStation(std::string appName, StopRequest& stop, CallQueue& calls)
@@ -93,14 +98,21 @@ void AnsweringStation::ServeConnection() {
 // Runs commands until one fails or the line is down; the last code.
 unsigned short AnsweringStation::ServeCommands() {
     for (;;) {
+        server_->ForgetResponse();
         unsigned short rc = server_->WaitForRemCmd();
-        if (rc != RCO_OK) return rc;
-        char result[16];
-        std::snprintf(result, sizeof result, "%u", server_->GetRespResult());
-        Log().Event(std::string("Befehl ") + CommandName(server_->LastRequestId()) +
-                    " ausgeführt, Ergebnis " + result);
-        if (!server_->IsConnected()) return rc;
+        if (server_->ResponseId() != Server::kNoResponse) LogCommand(rc);
+        if (rc != RCO_OK || !server_->IsConnected()) return rc;
     }
+}
+
+void AnsweringStation::LogCommand(unsigned short rc) {
+    char result[16];
+    std::snprintf(result, sizeof result, "%u", server_->GetRespResult());
+    std::string text = std::string("Befehl ") + CommandName(server_->ResponseId()) +
+                       " ausgeführt, Ergebnis " + result;
+    // The caller may hang up before it acknowledges the last response.
+    if (rc != RCO_OK) text += " (Antwort nicht bestätigt)";
+    Log().Event(text);
 }
 
 PendingEvent AnsweringStation::OnWaitStep() {

@@ -37,6 +37,7 @@ private:
     PendingEvent OnWaitStep();
     void ServeConnection();
     unsigned short ServeCommands();
+    void LogCommand(unsigned short rc);
     bool FileOneCall();
     void FileCalls();
 

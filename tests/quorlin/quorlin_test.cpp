@@ -1,0 +1,207 @@
+// quorlin as a user runs it: notes from another station over capisim, the
+// telephone calls it sees, and how it ends.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "capisim_process.h"
+#include "note_folders.h"
+#include "note_handoff.h"
+#include "note_item.h"
+#include "quorlin_test_support.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr const char* kStationNumber = "5551001";
+
+// Hans Müller with his Berlin number, as velo's address book writes him.
+constexpr const char* kAddressBook =
+    "<addressbook>\n<address_item id='1700000000'>\n<nick></nick>\n<firstname>Hans</firstname>\n"
+    "<lastname>Müller</lastname>\n<phone type='home'>\n<country_code>+49</country_code>\n"
+    "<prefix>030</prefix>\n<number>1234567</number>\n</phone>\n</address_item>\n"
+    "</addressbook>\n";
+
+class QuorlinTest : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(capisim_.Start({"--line", std::string("Q:0:") + kStationNumber, "--line",
+                                    "C:0:5552001", "--call-log", CallLog()}))
+            << capisim_.Error();
+    }
+
+    std::string CallLog() const { return dir_.File("calls.jsonl"); }
+
+    std::unique_ptr<QuorlinStation> StartQuorlin(bool withVelo) {
+        auto station =
+            std::make_unique<QuorlinStation>(dir_.Path(), "quorlin", capisim_.Port("Q"), withVelo);
+        EXPECT_TRUE(station->Start()) << station->Errors();
+        return station;
+    }
+
+    // Runs the calling station to its end; its output lines.
+    std::vector<std::string> Call(const std::vector<std::string>& commandLines) {
+        std::vector<std::string> args{kStationNumber};
+        args.insert(args.end(), commandLines.begin(), commandLines.end());
+        auto env = CallerEnvironment(dir_.Path(), "caller", capisim_.Port("C"));
+        ChildProcess client(NOTE_CLIENT_PATH, args, env, dir_.File("caller"),
+                            dir_.File("caller/stderr.txt"));
+        EXPECT_EQ(client.Wait(60s), 0) << ReadFile(dir_.File("caller/stderr.txt"));
+        return client.Lines();
+    }
+
+    // The record in a folder's handoff slot, once one is there.
+    std::optional<std::string> Pending(const QuorlinStation& station, const char* section) {
+        std::optional<std::string> record;
+        WaitUntil([&] { return (record = PendingItem(station.NotesFile(), section)).has_value(); },
+                  10s);
+        return record;
+    }
+    std::optional<NoteItem> HandedOver(const QuorlinStation& station, const char* section) {
+        auto record = Pending(station, section);
+        return record ? NoteItem::Parse(*record) : std::nullopt;
+    }
+
+    int VeloStarts(const QuorlinStation& station) {
+        std::string args = ReadFile(station.VeloArgsFile());
+        int starts = 0;
+        for (size_t at = 0; (at = args.find("-n\n", at)) != std::string::npos; at += 3) ++starts;
+        return args.size() == size_t(starts) * 3 ? starts : -1;
+    }
+
+    capitest::TempDir dir_;
+    capitest::CapisimProcess capisim_;
+};
+
+TEST_F(QuorlinTest, ANoteFromAnotherStationLiesInTheStoreAndVeloIsStarted) {
+    auto station = StartQuorlin(true);
+    std::vector<std::string> lines =
+        Call({"rawNote 1|Info|x|0301234567|Hans|Gruss|Hallo Welt|mit Strich"});
+    EXPECT_EQ(lines, (std::vector<std::string>{"connect 0", "id 0", "version 0 1", "exec 0 0 []",
+                                               "disconnect 0"}));
+
+    auto item = HandedOver(*station, "InNotes");
+    ASSERT_TRUE(item) << station->Errors();
+    EXPECT_EQ(item->Type(), 0);
+    EXPECT_EQ(item->Get(NoteItem::kInfo), "Info");
+    EXPECT_EQ(item->Get(NoteItem::kNumber), "0301234567");
+    EXPECT_EQ(item->Get(NoteItem::kName), "Hans");
+    EXPECT_EQ(item->Get(NoteItem::kSubject), "Gruss");
+    EXPECT_EQ(item->Get(NoteItem::kState), "0");
+    std::string text =
+        FolderDir(station->InstallDir(), "InNotes") + "/" + item->Get(NoteItem::kTextFile);
+    EXPECT_EQ(ReadNoteText(text), "Hallo Welt|mit Strich");
+
+    EXPECT_TRUE(WaitUntil([&] { return VeloStarts(*station) == 1; }, 10s))
+        << ReadFile(station->VeloArgsFile());
+    EXPECT_TRUE(station->Process().WaitForLine("Befehl RAWNOTE ausgeführt, Ergebnis 0", 5s));
+    EXPECT_TRUE(station->Process().WaitForLine("Datenverbindung beendet", 10s));
+}
+
+TEST_F(QuorlinTest, TelephoneCallsAreFiledWithTheNameAndLeftRinging) {
+    std::filesystem::create_directories(dir_.File("quorlin/install/Data"));
+    WriteFile(dir_.File("quorlin/install/Data/AddrBook.xml"), kAddressBook);
+    auto station = StartQuorlin(true);
+
+    struct Case {
+        std::string command, logLine, number, name, service;
+    } cases[] = {
+        {"call 0301234567 5551001 16 1", "Anruf von 0301234567 (Hans Müller) an 5551001",
+         "0301234567", "Hans Müller", "Telefonie"},
+        {"call 04099887766 5551001 1 1", "Anruf von 04099887766 an 5551001", "04099887766", "",
+         "Sprache"},
+        {"call 0301234567 5551001 4 1", "Anruf von 0301234567 (Hans Müller) an 5551001",
+         "0301234567", "Hans Müller", "3,1 kHz Audio"},
+    };
+    // One call after the other: a ringing call holds one of the line's two channels.
+    size_t placed = 0;
+    for (const Case& c : cases) {
+        ASSERT_TRUE(capisim_.Command(c.command));
+        EXPECT_TRUE(
+            station->Process().WaitForLine(c.logLine + ", " + c.service + ": abgelegt", 10s))
+            << c.command << "\n"
+            << station->Errors();
+        ASSERT_EQ(capitest::WaitForCallLog(CallLog(), ++placed, 10s).size(), placed);
+    }
+    // A fax is no telephone call: nobody on the line listens for it.
+    ASSERT_TRUE(capisim_.Command("call 0301234567 5551001 17 1"));
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command);
+        auto record = Pending(*station, "PhoneCalls");
+        ASSERT_TRUE(record);
+        auto item = NoteItem::Parse(*record);
+        ASSERT_TRUE(item);
+        EXPECT_EQ(item->Type(), 5);
+        EXPECT_EQ(item->Get(NoteItem::kSubject), "Anruf");
+        EXPECT_EQ(item->Get(NoteItem::kMsn), kStationNumber);
+        EXPECT_EQ(item->Get(NoteItem::kNumber), c.number);
+        EXPECT_EQ(item->Get(NoteItem::kName), c.name);
+        EXPECT_EQ(item->Get(NoteItem::kInfo), c.service);
+        EXPECT_EQ(item->Get(NoteItem::kRead), "0");
+        EXPECT_LE(std::abs(item->NoteId() - long(std::time(nullptr))), 60);
+        ASSERT_TRUE(ConfirmTaken(station->NotesFile(), "PhoneCalls", *record));
+    }
+    EXPECT_FALSE(PendingItem(station->NotesFile(), "PhoneCalls"));
+
+    // quorlin neither took nor refused the calls: each rang until the caller gave up.
+    auto log = capitest::WaitForCallLog(CallLog(), 4, 10s);
+    ASSERT_EQ(log.size(), 4u);
+    std::vector<std::string> outcomes;
+    for (auto& entry : log) outcomes.push_back(entry["cip"] + " " + entry["outcome"]);
+    std::sort(outcomes.begin(), outcomes.end());
+    EXPECT_EQ(outcomes, (std::vector<std::string>{"1 withdrawn", "16 withdrawn", "17 incompatible",
+                                                  "4 withdrawn"}));
+    EXPECT_TRUE(WaitUntil([&] { return VeloStarts(*station) == 3; }, 10s));
+}
+
+TEST_F(QuorlinTest, WithoutVeloTheCallIsFiledAndTheMessageShown) {
+    auto station = StartQuorlin(false);
+    ASSERT_TRUE(capisim_.Command("call 0301234567 5551001 16 1"));
+    auto item = HandedOver(*station, "PhoneCalls");
+    ASSERT_TRUE(item);
+    EXPECT_EQ(item->Get(NoteItem::kNumber), "0301234567");
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            return station->Errors().find(
+                       "quorlin: Das Programm 'velo' wurde nicht gefunden!\n\nBitte installieren "
+                       "Sie Telvora. Die neueste\nVersion von Telvora finden Sie auf der\n"
+                       "WEB-Seite https://") != std::string::npos;
+        },
+        10s))
+        << station->Errors();
+}
+
+TEST_F(QuorlinTest, SigintEndsAnIdleStation) {
+    auto station = StartQuorlin(true);
+    auto start = Clock::now();
+    station->Process().Signal(SIGINT);
+    EXPECT_EQ(station->Process().Wait(10s), 0);
+    EXPECT_LT(Clock::now() - start, 10s);
+    EXPECT_TRUE(station->Process().WaitForLine("quorlin beendet", 1s));
+}
+
+TEST_F(QuorlinTest, SigtermEndsTheStationWithinTenSecondsWhileACallerHoldsTheLine) {
+    auto station = StartQuorlin(true);
+    auto env = CallerEnvironment(dir_.Path(), "caller", capisim_.Port("C"));
+    ChildProcess client(NOTE_CLIENT_PATH, {kStationNumber, "hold 30"}, env, dir_.File("caller"),
+                        dir_.File("caller/stderr.txt"));
+    ASSERT_TRUE(client.WaitForLine("holding", 30s));
+    ASSERT_TRUE(station->Process().WaitForLine("Befehl VERSION", 10s));
+
+    auto start = Clock::now();
+    station->Process().Signal(SIGTERM);
+    EXPECT_EQ(station->Process().Wait(10s), 0) << station->Errors();
+    EXPECT_LT(Clock::now() - start, 10s);
+    EXPECT_TRUE(station->Process().WaitForLine("Datenverbindung wird beim Beenden getrennt", 1s));
+    EXPECT_TRUE(station->Process().WaitForLine("quorlin beendet", 1s));
+    // The caller hears that the line went down.
+    auto log = capitest::WaitForCallLog(CallLog(), 1, 10s);
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0]["outcome"], "answered");
+}
+
+}  // namespace
