@@ -5,7 +5,6 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <sstream>
 #include <thread>
 
 #include "link_test_support.h"
@@ -16,15 +15,6 @@ using Clock = std::chrono::steady_clock;
 
 double rawSeconds = -1;
 double idlePercent = -1;
-
-std::string Field(const std::string& line, std::size_t index) {
-    std::istringstream in(line);
-    std::string word;
-    for (std::size_t i = 0; i <= index; ++i) {
-        if (!(in >> word)) return "";
-    }
-    return word;
-}
 
 bool Start(Station& s) {
     return s.Run("init") == "init 1" && s.Run("new") == "new 1";

@@ -144,6 +144,18 @@ struct Station {
                " " + Hex(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
     }
 
+    // What the answering station does for one call: identify the caller,
+    // then run its commands until one fails or the line is down.
+    std::string Serve(unsigned long steps) {
+        if (!link->WaitForConnection(steps)) return "serve no-call";
+        unsigned short rc = link->WaitForReqId();
+        int commands = 0;
+        unsigned short last = rc;
+        while (rc == 0 && (last = link->WaitForRemCmd()) == 0) ++commands;
+        return "serve " + std::to_string(rc) + " " + std::to_string(commands) + " " +
+               std::to_string(last);
+    }
+
     // The framing and remote-command members; "" when the line names none.
     std::string RunNoteLink(const std::string& line, const std::string& command,
                             std::istringstream& in) {
@@ -206,6 +218,11 @@ struct Station {
             return "version " + std::to_string(rc) + " " + std::to_string(version);
         }
         if (command == "remcmd") return "remcmd " + std::to_string(link->WaitForRemCmd());
+        if (command == "serve") {
+            unsigned long steps = 0;
+            in >> steps;
+            return Serve(steps);
+        }
         if (command == "appname") {
             std::string path = Rest(line, command);
             link->SetAppName(path.data());

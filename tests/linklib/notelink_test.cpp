@@ -265,4 +265,20 @@ TEST_F(NoteLink, MessageLongerThanTheCommandBufferIsRefused) {
     EXPECT_EQ(Field(a->Answer(), 1), "7");
 }
 
+TEST_F(NoteLink, ServerLoopFilesANoteAndEndsWhenTheCallerHangsUp) {
+    b->Post("serve 50");
+    EXPECT_EQ(Field(a->Run("reqid"), 1), "0");
+    EXPECT_EQ(a->Run("version"), "version 0 1");
+    EXPECT_EQ(a->Run("exec rawNote 1.1|Telvora||111|Anna|Gru\xDF|Hallo Welt"), "exec 0 0 0 -");
+    EXPECT_EQ(Field(a->Run("disconnect 50"), 1), "0");
+    // The caller hangs up as soon as it has the answer, so the server may or
+    // may not see the acknowledgement of its last frame; either way the loop
+    // ends on the dropped line.
+    std::string served = b->Answer();
+    EXPECT_EQ(Field(served, 1), "0") << served;
+    EXPECT_EQ(Field(served, 3), "1") << served;
+    std::string notes = ReadFile(b->Dir() + "/Notes.dat");
+    EXPECT_NE(notes.find("|111|Gruß|"), std::string::npos) << notes;
+}
+
 }  // namespace
