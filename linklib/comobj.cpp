@@ -208,8 +208,8 @@ unsigned short CRComObj::GetMessage(unsigned char* buffer, unsigned long& length
             break;
         }
         unsigned long payload = got - kFrameHeader;
-        // Refused before the acknowledgement, so the sender learns it at once
-        // when the line is cleared, and nothing is written past the buffer.
+        // Refused before it is acknowledged: nothing is written past the
+        // buffer, and the sender's wait ends when the line is cleared.
         if (payload > capacity - total || msgLen > capacity - total) {
             LinkLog().Printf("**CRComObj::GetMessage message too long (msgLen=%lu capacity=%lu)\n",
                              msgLen, capacity - total);
