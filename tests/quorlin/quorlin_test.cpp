@@ -35,11 +35,21 @@ protected:
 
     std::string CallLog() const { return dir_.File("calls.jsonl"); }
 
-    std::unique_ptr<QuorlinStation> StartQuorlin(bool withVelo) {
-        auto station =
+    // Every test ends quorlin as a user would, and it must go quietly.
+    void TearDown() override {
+        if (!station_) return;
+        station_->Process().Signal(SIGTERM);
+        EXPECT_EQ(station_->Process().Wait(10s), 0) << station_->Errors();
+        std::string errors = station_->Errors();
+        EXPECT_EQ(errors.find("Sanitizer"), std::string::npos) << errors;
+        EXPECT_EQ(errors.find("runtime error"), std::string::npos) << errors;
+    }
+
+    QuorlinStation* StartQuorlin(bool withVelo) {
+        station_ =
             std::make_unique<QuorlinStation>(dir_.Path(), "quorlin", capisim_.Port("Q"), withVelo);
-        EXPECT_TRUE(station->Start()) << station->Errors();
-        return station;
+        EXPECT_TRUE(station_->Start()) << station_->Errors();
+        return station_.get();
     }
 
     // Runs the calling station to its end; its output lines.
@@ -74,10 +84,11 @@ protected:
 
     capitest::TempDir dir_;
     capitest::CapisimProcess capisim_;
+    std::unique_ptr<QuorlinStation> station_;
 };
 
 TEST_F(QuorlinTest, ANoteFromAnotherStationLiesInTheStoreAndVeloIsStarted) {
-    auto station = StartQuorlin(true);
+    QuorlinStation* station = StartQuorlin(true);
     std::vector<std::string> lines =
         Call({"rawNote 1|Info|x|0301234567|Hans|Gruss|Hallo Welt|mit Strich"});
     EXPECT_EQ(lines, (std::vector<std::string>{"connect 0", "id 0", "version 0 1", "exec 0 0 []",
@@ -104,7 +115,7 @@ TEST_F(QuorlinTest, ANoteFromAnotherStationLiesInTheStoreAndVeloIsStarted) {
 TEST_F(QuorlinTest, TelephoneCallsAreFiledWithTheNameAndLeftRinging) {
     std::filesystem::create_directories(dir_.File("quorlin/install/Data"));
     WriteFile(dir_.File("quorlin/install/Data/AddrBook.xml"), kAddressBook);
-    auto station = StartQuorlin(true);
+    QuorlinStation* station = StartQuorlin(true);
 
     struct Case {
         std::string command, logLine, number, name, service;
@@ -159,7 +170,7 @@ TEST_F(QuorlinTest, TelephoneCallsAreFiledWithTheNameAndLeftRinging) {
 }
 
 TEST_F(QuorlinTest, WithoutVeloTheCallIsFiledAndTheMessageShown) {
-    auto station = StartQuorlin(false);
+    QuorlinStation* station = StartQuorlin(false);
     ASSERT_TRUE(capisim_.Command("call 0301234567 5551001 16 1"));
     auto item = HandedOver(*station, "PhoneCalls");
     ASSERT_TRUE(item);
@@ -176,7 +187,7 @@ TEST_F(QuorlinTest, WithoutVeloTheCallIsFiledAndTheMessageShown) {
 }
 
 TEST_F(QuorlinTest, SigintEndsAnIdleStation) {
-    auto station = StartQuorlin(true);
+    QuorlinStation* station = StartQuorlin(true);
     auto start = Clock::now();
     station->Process().Signal(SIGINT);
     EXPECT_EQ(station->Process().Wait(10s), 0);
@@ -185,7 +196,7 @@ TEST_F(QuorlinTest, SigintEndsAnIdleStation) {
 }
 
 TEST_F(QuorlinTest, SigtermEndsTheStationWithinTenSecondsWhileACallerHoldsTheLine) {
-    auto station = StartQuorlin(true);
+    QuorlinStation* station = StartQuorlin(true);
     auto env = CallerEnvironment(dir_.Path(), "caller", capisim_.Port("C"));
     ChildProcess client(NOTE_CLIENT_PATH, {kStationNumber, "hold 30"}, env, dir_.File("caller"),
                         dir_.File("caller/stderr.txt"));
