@@ -65,6 +65,11 @@ unsigned short AnsweringStation::Start() {
     return server_->StartServer(parameter);
 }
 
+std::string AnsweringStation::ErrorText(unsigned short rc) {
+    const char* text = server_ ? server_->GetErrorText(rc) : nullptr;
+    return (text ? text : "") + std::string(" (") + std::to_string(rc) + ")";
+}
+
 void AnsweringStation::Run() {
     while (!stop_.Requested()) {
         FileCalls();
@@ -83,8 +88,9 @@ void AnsweringStation::ServeConnection() {
     } else {
         rc = ServeCommands();
     }
-    // A caller that fell silent or spoke wrongly is not kept on the line.
-    if (server_->IsConnected()) {
+    // A caller that fell silent or spoke wrongly is not kept on the line. On
+    // a stop the waits no longer wait, so Finish hangs up instead.
+    if (server_->IsConnected() && !stop_.Requested()) {
         Log().Event(std::string("Verbindung wird getrennt: ") + server_->GetErrorText(rc));
         server_->Disconnect(kHangUpSteps);
     }

@@ -25,6 +25,8 @@ public:
     // Binds a new server object to the ISDN line and listens for data calls;
     // the link's return code when that fails.
     unsigned short Start();
+    // The link's text for a return code.
+    std::string ErrorText(unsigned short rc);
     // Serves one connection after the other until a stop is requested.
     void Run();
     // Hangs up a connection that is still up, files the calls still waiting

@@ -1,5 +1,6 @@
 // quorlin: the answering station and call monitor of Telvora. It runs in the
 // foreground until SIGTERM or SIGINT.
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <ctime>
@@ -58,24 +59,40 @@ private:
     std::thread thread_;
 };
 
-void StartMonitor(MonitorService& monitor, CallQueue& calls) {
-    auto error = monitor.Start([&calls](const PhoneCall& call) { calls.Push(call); });
-    char hex[8];
+std::string Hex(unsigned value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%04X", value);
+    return text;
+}
+
+// Calls go to the station's thread; a lost driver connection ends quorlin,
+// since neither the monitor nor the station can work without it. True when
+// the monitor listens.
+bool StartMonitor(MonitorService& monitor, CallQueue& calls, StopRequest& stop,
+                  std::atomic<bool>& lineLost) {
+    auto error =
+        monitor.Start([&calls](const PhoneCall& call) { calls.Push(call); },
+                      [&stop, &lineLost](unsigned code) {
+                          Log().Failure("Die Verbindung zum ISDN-Treiber ist abgerissen (" +
+                                        Hex(code) + "); quorlin endet.");
+                          lineLost = true;
+                          stop.Request();
+                      });
     if (error) {
-        std::snprintf(hex, sizeof hex, "%04X", *error);
-        Log().Failure(
-            std::string("Die Anrufüberwachung kann nicht gestartet werden (CAPI-Fehler 0x") + hex +
-            "); es werden nur Notizen angenommen.");
-        return;
+        Log().Failure("Die Anrufüberwachung kann nicht gestartet werden (CAPI-Fehler " +
+                      Hex(*error) + "); es werden nur Notizen angenommen.");
+        return false;
     }
     auto state = monitor.WaitUntilListening(kListenTimeout);
     if (state == CallMonitor::ListenState::Listening) {
         Log().Event("Anrufüberwachung aktiv");
-        return;
+        return true;
     }
-    std::snprintf(hex, sizeof hex, "%04X", monitor.ListenError());
-    Log().Failure(std::string("Die Anrufüberwachung wurde vom ISDN-Controller abgelehnt (0x") +
-                  hex + "); es werden nur Notizen angenommen.");
+    if (!lineLost) {
+        Log().Failure("Die Anrufüberwachung wurde vom ISDN-Controller abgelehnt (" +
+                      Hex(monitor.ListenError()) + "); es werden nur Notizen angenommen.");
+    }
+    return false;
 }
 
 int Run(const QuorlinOptions& options) {
@@ -91,21 +108,23 @@ int Run(const QuorlinOptions& options) {
     CallQueue calls;
     AnsweringStation station(appName, stop, calls);
     if (unsigned short rc = station.Start()) {
-        Log().Failure("Datenanrufe können nicht angenommen werden (Code " + std::to_string(rc) +
-                      "); quorlin endet.");
+        Log().Failure("Datenanrufe können nicht angenommen werden: " + station.ErrorText(rc) +
+                      "; quorlin endet.");
         station.Finish();
         RCOExitLinkDLL();
         return 1;
     }
     MonitorService monitor;
-    if (!options.noMonitor) StartMonitor(monitor, calls);
-    Log().Event("Bereit: Notizen und Anrufe werden angenommen");
+    std::atomic<bool> lineLost{false};
+    bool monitoring = !options.noMonitor && StartMonitor(monitor, calls, stop, lineLost);
+    Log().Event(monitoring ? "Bereit: Notizen werden angenommen, Anrufe erfasst"
+                           : "Bereit: Notizen werden angenommen");
     station.Run();
     monitor.Stop();
     station.Finish();
     RCOExitLinkDLL();
     Log().Event("quorlin beendet");
-    return 0;
+    return lineLost ? 1 : 0;
 }
 
 }  // namespace

@@ -3,8 +3,6 @@
 #include <capi20.h>
 #include <poll.h>
 
-#include <cstdio>
-
 #include "quorlin_log.h"
 
 namespace {
@@ -15,13 +13,9 @@ constexpr unsigned kMaxLogicalConnections = 1;
 constexpr unsigned kMaxB3Blocks = 1;
 constexpr unsigned kMaxB3Length = 128;
 constexpr unsigned kQueueEmpty = 0x1104;
+// CAPI's "OS resource error": what the end of the driver connection stands for.
+constexpr unsigned kConnectionLost = 0x1108;
 constexpr int kPollMillis = 100;
-
-std::string Hex(unsigned value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%04X", value);
-    return text;
-}
 
 }  // namespace
 
@@ -45,14 +39,14 @@ MonitorService::~MonitorService() {
     Stop();
 }
 
-std::optional<unsigned> MonitorService::Start(CallMonitor::Reporter report) {
+std::optional<unsigned> MonitorService::Start(CallMonitor::Reporter report, LostHandler lost) {
     unsigned rc = capi20_register(kMaxLogicalConnections, kMaxB3Blocks, kMaxB3Length, &applId_);
     if (rc != 0) return rc;
     registered_ = true;
     Log().Debug().Printf("  MonitorService registered (ApplID=%u)\n", applId_);
     stop_ = false;
     state_ = CallMonitor::ListenState::Pending;
-    thread_ = std::thread(&MonitorService::Run, this, std::move(report));
+    thread_ = std::thread(&MonitorService::Run, this, std::move(report), std::move(lost));
     return std::nullopt;
 }
 
@@ -75,36 +69,48 @@ void MonitorService::Stop() {
     Log().Debug().Write("  MonitorService released\n");
 }
 
-void MonitorService::Run(CallMonitor::Reporter report) {
+void MonitorService::Run(CallMonitor::Reporter report, LostHandler lost) {
     Outbox outbox(applId_);
     CallMonitor monitor(static_cast<std::uint16_t>(applId_), outbox, std::move(report));
     monitor.Listen(kController);
     int fd = capi20_fileno(applId_);
     while (!stop_) {
-        if (!DrainMessages(monitor)) return;
+        if (auto error = DrainMessages(monitor)) return LineLost(*error, lost);
         state_ = monitor.State();
         listenError_ = monitor.ListenError();
-        pollfd p{fd, POLLIN, 0};
-        poll(&p, fd >= 0 ? 1 : 0, kPollMillis);
+        if (fd < 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(kPollMillis));
+            continue;
+        }
+        // The remote driver says nothing when its server goes away; the
+        // socket does.
+        pollfd p{fd, POLLIN | POLLRDHUP, 0};
+        if (poll(&p, 1, kPollMillis) <= 0) continue;
+        if (p.revents & (POLLRDHUP | POLLHUP | POLLERR | POLLNVAL)) {
+            // What came before the end still counts.
+            auto error = DrainMessages(monitor);
+            return LineLost(error.value_or(kConnectionLost), lost);
+        }
     }
 }
 
-// Takes every message that has come; false when the driver connection is gone.
-bool MonitorService::DrainMessages(CallMonitor& monitor) {
+void MonitorService::LineLost(unsigned error, const LostHandler& lost) {
+    Log().Debug().Printf("**MonitorService line lost (0x%04X)\n", error);
+    state_ = CallMonitor::ListenState::Refused;
+    listenError_ = error;
+    if (lost) lost(error);
+}
+
+// Takes every message that has come; the driver's error when its connection is gone.
+std::optional<unsigned> MonitorService::DrainMessages(CallMonitor& monitor) {
     for (;;) {
         // With the remote driver a get blocks until a message comes, so ask first.
         timeval none{0, 0};
-        if (capi20_waitformessage(applId_, &none) != 0) return true;
+        if (capi20_waitformessage(applId_, &none) != 0) return std::nullopt;
         unsigned char* message = nullptr;
         unsigned rc = capi20_get_message(applId_, &message);
-        if (rc == kQueueEmpty) return true;
-        if (rc != 0 || !message) {
-            Log().Failure("Anrufüberwachung: Verbindung zum ISDN-Treiber verloren (" + Hex(rc) +
-                          "); Anrufe werden nicht mehr erfasst.");
-            state_ = CallMonitor::ListenState::Refused;
-            listenError_ = rc;
-            return false;
-        }
+        if (rc == kQueueEmpty) return std::nullopt;
+        if (rc != 0 || !message) return rc ? rc : kConnectionLost;
         std::size_t length = std::size_t(message[0] | message[1] << 8);
         monitor.Handle(message, length);
     }

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <thread>
 
@@ -12,6 +13,8 @@
 class MonitorService {
 public:
     static constexpr unsigned kController = 1;
+    // Told, on the monitor's thread, when the driver connection ends.
+    using LostHandler = std::function<void(unsigned error)>;
 
     MonitorService() = default;
     ~MonitorService();
@@ -21,7 +24,7 @@ public:
     // Registers the application (on the calling thread, because libcapi20's
     // registration is not made for two threads at once) and starts the
     // thread that listens and reads. The CAPI error when it cannot register.
-    std::optional<unsigned> Start(CallMonitor::Reporter report);
+    std::optional<unsigned> Start(CallMonitor::Reporter report, LostHandler lost);
     // Waits until the controller answered the listen request.
     CallMonitor::ListenState WaitUntilListening(std::chrono::milliseconds timeout) const;
     // The Info the controller refused the listen request with.
@@ -31,8 +34,9 @@ public:
 
 private:
     class Outbox;
-    void Run(CallMonitor::Reporter report);
-    bool DrainMessages(CallMonitor& monitor);
+    void Run(CallMonitor::Reporter report, LostHandler lost);
+    std::optional<unsigned> DrainMessages(CallMonitor& monitor);
+    void LineLost(unsigned error, const LostHandler& lost);
 
     unsigned applId_ = 0;
     bool registered_ = false;

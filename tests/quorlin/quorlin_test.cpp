@@ -45,10 +45,10 @@ protected:
         EXPECT_EQ(errors.find("runtime error"), std::string::npos) << errors;
     }
 
-    QuorlinStation* StartQuorlin(bool withVelo) {
+    QuorlinStation* StartQuorlin(bool withVelo, const std::vector<std::string>& args = {}) {
         station_ =
             std::make_unique<QuorlinStation>(dir_.Path(), "quorlin", capisim_.Port("Q"), withVelo);
-        EXPECT_TRUE(station_->Start()) << station_->Errors();
+        EXPECT_TRUE(station_->Start(args)) << station_->Errors();
         return station_.get();
     }
 
@@ -213,6 +213,28 @@ TEST_F(QuorlinTest, SigtermEndsTheStationWithinTenSecondsWhileACallerHoldsTheLin
     auto log = capitest::WaitForCallLog(CallLog(), 1, 10s);
     ASSERT_EQ(log.size(), 1u);
     EXPECT_EQ(log[0]["outcome"], "answered");
+}
+
+TEST_F(QuorlinTest, WithoutTheMonitorTelephoneCallsFindNobody) {
+    QuorlinStation* station = StartQuorlin(true, {"--no-monitor"});
+    EXPECT_TRUE(station->Process().WaitForLine("Bereit: Notizen werden angenommen", 1s));
+    ASSERT_TRUE(capisim_.Command("call 0301234567 5551001 16 1"));
+    auto log = capitest::WaitForCallLog(CallLog(), 1, 10s);
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0]["outcome"], "incompatible");
+    EXPECT_FALSE(PendingItem(station->NotesFile(), "PhoneCalls"));
+}
+
+TEST_F(QuorlinTest, ALostDriverConnectionEndsQuorlinWithItsReason) {
+    StartQuorlin(true);
+    // This test ends quorlin itself.
+    std::unique_ptr<QuorlinStation> station = std::move(station_);
+    capisim_.Stop();
+    EXPECT_EQ(station->Process().Wait(10s), 1);
+    EXPECT_NE(station->Errors().find("Die Verbindung zum ISDN-Treiber ist abgerissen (0x"),
+              std::string::npos)
+        << station->Errors();
+    EXPECT_TRUE(station->Process().WaitForLine("quorlin beendet", 1s));
 }
 
 }  // namespace
