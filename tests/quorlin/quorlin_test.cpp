@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <set>
 
 #include "capisim_process.h"
 #include "note_folders.h"
@@ -87,26 +88,40 @@ protected:
     std::unique_ptr<QuorlinStation> station_;
 };
 
-TEST_F(QuorlinTest, ANoteFromAnotherStationLiesInTheStoreAndVeloIsStarted) {
+TEST_F(QuorlinTest, NotesFromAnotherStationLieInTheStoreAndVeloIsStarted) {
     QuorlinStation* station = StartQuorlin(true);
+    // Two notes in one call, so within a second or two of each other.
     std::vector<std::string> lines =
-        Call({"rawNote 1|Info|x|0301234567|Hans|Gruss|Hallo Welt|mit Strich"});
+        Call({"rawNote 1|Info|x|0301234567|Hans|Gruss|Hallo Welt|mit Strich",
+              "rawNote 1|ISDN|x|0301234567|Hans|Nachtrag|Noch etwas"});
     EXPECT_EQ(lines, (std::vector<std::string>{"connect 0", "id 0", "version 0 1", "exec 0 0 []",
-                                               "disconnect 0"}));
+                                               "exec 0 0 []", "disconnect 0"}));
 
-    auto item = HandedOver(*station, "InNotes");
-    ASSERT_TRUE(item) << station->Errors();
-    EXPECT_EQ(item->Type(), 0);
-    EXPECT_EQ(item->Get(NoteItem::kInfo), "Info");
-    EXPECT_EQ(item->Get(NoteItem::kNumber), "0301234567");
-    EXPECT_EQ(item->Get(NoteItem::kName), "Hans");
-    EXPECT_EQ(item->Get(NoteItem::kSubject), "Gruss");
-    EXPECT_EQ(item->Get(NoteItem::kState), "0");
-    std::string text =
-        FolderDir(station->InstallDir(), "InNotes") + "/" + item->Get(NoteItem::kTextFile);
-    EXPECT_EQ(ReadNoteText(text), "Hallo Welt|mit Strich");
+    struct Expected {
+        std::string info, subject, text;
+    } expected[] = {{"Info", "Gruss", "Hallo Welt|mit Strich"}, {"ISDN", "Nachtrag", "Noch etwas"}};
+    std::set<std::string> textFiles;
+    for (const Expected& e : expected) {
+        SCOPED_TRACE(e.subject);
+        auto record = Pending(*station, "InNotes");
+        ASSERT_TRUE(record) << station->Errors();
+        auto item = NoteItem::Parse(*record);
+        ASSERT_TRUE(item);
+        EXPECT_EQ(item->Type(), 0);
+        EXPECT_EQ(item->Get(NoteItem::kInfo), e.info);
+        EXPECT_EQ(item->Get(NoteItem::kNumber), "0301234567");
+        EXPECT_EQ(item->Get(NoteItem::kName), "Hans");
+        EXPECT_EQ(item->Get(NoteItem::kSubject), e.subject);
+        EXPECT_EQ(item->Get(NoteItem::kState), "0");
+        std::string text =
+            FolderDir(station->InstallDir(), "InNotes") + "/" + item->Get(NoteItem::kTextFile);
+        EXPECT_EQ(ReadNoteText(text), e.text);
+        textFiles.insert(item->Get(NoteItem::kTextFile));
+        ASSERT_TRUE(ConfirmTaken(station->NotesFile(), "InNotes", *record));
+    }
+    EXPECT_EQ(textFiles.size(), 2u);
 
-    EXPECT_TRUE(WaitUntil([&] { return VeloStarts(*station) == 1; }, 10s))
+    EXPECT_TRUE(WaitUntil([&] { return VeloStarts(*station) == 2; }, 10s))
         << ReadFile(station->VeloArgsFile());
     EXPECT_TRUE(station->Process().WaitForLine("Befehl RAWNOTE ausgeführt, Ergebnis 0", 5s));
     EXPECT_TRUE(station->Process().WaitForLine("Datenverbindung beendet", 10s));
