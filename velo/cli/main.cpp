@@ -1,15 +1,25 @@
 // telvora: velo's note store and note sending on the command line.
 #include <iostream>
 
+#include "corvane.h"
 #include "debuglog.h"
 #include "locations.h"
 #include "paths.h"
+#include "server_note_link.h"
 #include "telvora_cli.h"
 
 int main(int argc, char** argv) {
     DebugLog log;
     log.Init(JoinPath(InstallDir(), "Velo.log"), SettingsFilePath());
+    std::vector<std::string> args(argv + 1, argv + argc);
+    // Only sending needs the line; the store commands work without CAPI.
+    bool sending = !args.empty() && args[0] == "send";
     CliContext context{StoreDir(), SettingsFilePath(), nullptr, "Telvora 0.1 (telvora)"};
-    return RunTelvoraCli(std::vector<std::string>(argv + 1, argv + argc), context, std::cout,
-                         std::cerr);
+    if (sending) {
+        RCOInitLinkDLL(TRUE);
+        context.makeLink = ServerNoteLinkFactory(JoinPath(InstallDir(), "telvora"));
+    }
+    int status = RunTelvoraCli(args, context, std::cout, std::cerr);
+    if (sending) RCOExitLinkDLL();
+    return status;
 }

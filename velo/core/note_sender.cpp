@@ -22,6 +22,7 @@ size_t CharCount(const std::string& s) {
 }
 
 constexpr unsigned short kCommandNotFound = 16;
+constexpr unsigned short kRemoteCommandFailed = 17;
 
 // The receiver splits the command line at "|": a bar inside a field would
 // shift the fields behind it. The text comes last and may hold any.
@@ -126,6 +127,9 @@ bool NoteSender::Send(const NoteToSend& note, SendProgress& progress, std::time_
     }
     rc = link->ExecRemCmd(
         CommandLine(version, programId_, ownNumber, ownName, note.subject, note.text));
+    // A response came, but the receiver may not have been able to store
+    // the note: that is no success.
+    if (rc == 0 && link->RemoteResult() != 0) rc = kRemoteCommandFailed;
     if (rc != 0) {
         link->Disconnect(kHangUpSteps);
         return Fail(progress, Printf("Notiz konnte nicht übermittelt werden!. Grund: [%s]",

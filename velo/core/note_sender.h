@@ -23,6 +23,8 @@ public:
     virtual unsigned short RequestId() = 0;
     virtual unsigned short GetServerVersion(int& version) = 0;
     virtual unsigned short ExecRemCmd(const std::string& commandLine) = 0;
+    // The result code the receiver's command answered with (0: done).
+    virtual unsigned short RemoteResult() = 0;
     // The reply data of the last command.
     virtual std::string ResponseText() = 0;
     virtual std::string ErrorText(unsigned short code) = 0;

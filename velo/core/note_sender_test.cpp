@@ -12,7 +12,7 @@ namespace {
 
 // A receiving station that answers as scripted and records what it was asked.
 struct ScriptedStation {
-    unsigned short connect = 0, requestId = 0, version = 0, exec = 0;
+    unsigned short connect = 0, requestId = 0, version = 0, exec = 0, remoteResult = 0;
     int versionValue = 1;
     unsigned short reason = 0;
     std::string reasonText, reply;
@@ -52,6 +52,7 @@ public:
         s_.commandLine = line;
         return s_.exec;
     }
+    unsigned short RemoteResult() override { return s_.remoteResult; }
     std::string ResponseText() override { return s_.reply; }
     std::string ErrorText(unsigned short code) override { return "Fehler " + std::to_string(code); }
 
@@ -201,7 +202,14 @@ TEST_F(NoteSenderTest, FailuresAfterTheCallHangUpOrderly) {
     EXPECT_FALSE(Sender().Send(Note(), progress_));
     EXPECT_EQ(progress_.statuses.back(),
               "Notiz konnte nicht übermittelt werden!. Grund: [Fehler 17]");
-    EXPECT_EQ(progress_.reports, (std::vector<bool>{false, false}));
+    // The receiver answered, but could not store the note.
+    station_.exec = 0;
+    station_.remoteResult = 1;
+    EXPECT_FALSE(Sender().Send(Note(), progress_));
+    EXPECT_EQ(progress_.statuses.back(),
+              "Notiz konnte nicht übermittelt werden!. Grund: [Fehler 17]");
+    EXPECT_EQ(progress_.reports, (std::vector<bool>{false, false, false}));
+    EXPECT_EQ(settings_.Read(cfg::kNotesSent), "0");
 }
 
 TEST_F(NoteSenderTest, TheDocumentSendsNotesAndFilesThemAsSent) {
