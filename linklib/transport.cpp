@@ -151,8 +151,12 @@ void CRComInterface::Lock() {
 
 WORD CRComInterface::Connect(const char* address, const char* parameter, DWORD waitSteps) {
     if (!link_) return RCO_CALL_FAILED;
+    unsigned endedBefore = callsEnded_;
     if (!link_->ConnectReq(address, parameter, waitSteps)) return RCO_CONNECT_FAILED;
-    for (DWORD step = 0; step < waitSteps && !connected_; ++step) WaitStep();
+    // A call that the network refuses is over: no need to wait out the steps.
+    for (DWORD step = 0; step < waitSteps && !connected_ && callsEnded_ == endedBefore; ++step) {
+        WaitStep();
+    }
     return connected_ ? RCO_OK : RCO_CONNECT_FAILED;
 }
 
@@ -236,6 +240,7 @@ void CRComInterface::OnDisconnect(WORD reason) {
     Lock();
     connected_ = FALSE;
     disconnectReason_ = reason;
+    ++callsEnded_;
     Unlock();
 }
 

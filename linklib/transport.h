@@ -70,6 +70,7 @@ private:
     CRComLink* link_ = nullptr;
     std::atomic<WORD> disconnectReason_{0};
     std::atomic<BOOL> connected_{FALSE};
+    std::atomic<unsigned> callsEnded_{0};
     std::atomic<int> receivedCount_{0};
     std::atomic<BOOL> dataSent_{FALSE};
     char connectionPar_[128] = {};
