@@ -33,6 +33,14 @@ bool B3Connection::DisconnectB3Req() {
     return true;
 }
 
+bool B3Connection::DisconnectB3WhenSent() {
+    std::lock_guard lock(LinkMutex());
+    if (!Usable() || !hasNcci_) return false;
+    if (!DataOutstanding()) return DisconnectB3Req();
+    disconnectWhenSent_ = true;
+    return true;
+}
+
 bool B3Connection::HandleConnectB3Conf(const std::uint8_t* m) {
     ParamReader r(m);
     std::uint32_t ncci = r.Dword();
@@ -75,6 +83,7 @@ bool B3Connection::HandleDisconnectB3Conf(const std::uint8_t* m) {
 void B3Connection::EndB3() {
     hasNcci_ = false;
     b3Active_ = false;
+    disconnectWhenSent_ = false;
     // Blocks of an ended connection are never confirmed; keeping them would
     // shrink the window of the next call and collide with its handles.
     unconfirmed_.clear();
@@ -126,6 +135,11 @@ bool B3Connection::HandleDataB3Conf(const std::uint8_t* m) {
         lastInfo_ = 0xEEFF;
     }
     if (lastInfo_ == 0) SendNextBlock();
+    // A refused block will not be confirmed: clear all the same.
+    if (disconnectWhenSent_ && (!DataOutstanding() || lastInfo_ != 0)) {
+        disconnectWhenSent_ = false;
+        DisconnectB3Req();
+    }
     return true;
 }
 

@@ -16,6 +16,10 @@ public:
 
     // DISCONNECT_B3_REQ when a B3 connection exists; false when none does.
     bool DisconnectB3Req();
+    // Orderly clearing: DISCONNECT_B3_REQ once every block handed over has
+    // been confirmed, so that the peer receives the last of them (often an
+    // acknowledgement) before the line goes. False without a B3 connection.
+    bool DisconnectB3WhenSent();
 
     bool HasNcci() const { return hasNcci_; }
     std::uint32_t Ncci() const { return ncci_; }
@@ -38,6 +42,8 @@ protected:
     void SendDataBlock(std::vector<std::uint8_t> block);
 
     virtual bool SendNextBlock() { return false; }
+    // Blocks handed over but not yet confirmed by the driver.
+    virtual bool DataOutstanding() const { return !unconfirmed_.empty(); }
     virtual void OnB3Connected() {}
     virtual void OnB3Disconnected() {}
     virtual void OnAllDataSent() {}
@@ -51,6 +57,7 @@ private:
     bool hasNcci_ = false;
     bool b3Active_ = false;
     bool b3DisconnectRequested_ = false;
+    bool disconnectWhenSent_ = false;
     std::uint16_t dataHandle_ = 0;
     std::size_t window_;
     std::map<std::uint16_t, std::vector<std::uint8_t>> unconfirmed_;
@@ -72,6 +79,9 @@ public:
 
 protected:
     bool SendNextBlock() override;
+    bool DataOutstanding() const override {
+        return B3Connection::DataOutstanding() || !sendQueue_.empty();
+    }
     void OnDataReceived(const std::uint8_t* data, std::size_t length) override;
 
 private:

@@ -285,6 +285,22 @@ TEST_F(CallControl, OrderlyClearingSendsDisconnectAfterTheB3Indication) {
     EXPECT_EQ(reason, 0x3490);
 }
 
+TEST_F(CallControl, OrderlyClearingWaitsForTheLastBlockToBeConfirmed) {
+    BringUpOutgoing();
+    Bytes data(200, 7);
+    link.QueueData(data.data(), data.size());
+    EXPECT_EQ(TakePuts().size(), 2u);
+    ASSERT_TRUE(link.DisconnectB3WhenSent());
+    EXPECT_TRUE(TakePuts().empty()) << "the blocks are still on their way";
+    Deliver(DataConf(0));
+    EXPECT_TRUE(TakePuts().empty());
+    Deliver(DataConf(1));
+    auto puts = TakePuts();
+    ASSERT_EQ(puts.size(), 1u);
+    EXPECT_EQ(puts[0].Command(), kDisconnectB3);
+    EXPECT_EQ(puts[0].Subcommand(), 0x80);
+}
+
 TEST_F(CallControl, PeerClearingIsAnsweredWithoutDisconnectRequest) {
     BringUpOutgoing();
     Deliver(Message(kDisconnectB3, kIndByte, 60, {Le32(kNcci), Le16(0x3301), kEmpty}));

@@ -46,7 +46,7 @@ BOOL IsdnDisconnectReq(DWORD waitSteps) {
     LinkConnection* c = CorvaneConnection();
     if (!c) return FALSE;
     // Without a B3 connection there is nothing to clear orderly: clear the call.
-    if (waitSteps != 0 && c->DisconnectB3Req()) return TRUE;
+    if (waitSteps != 0 && c->DisconnectB3WhenSent()) return TRUE;
     c->DisconnectReq();
     return TRUE;
 }
