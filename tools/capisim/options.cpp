@@ -16,12 +16,12 @@ std::vector<std::string> Split(const std::string& text, char separator) {
     return parts;
 }
 
-bool ApplyOutsidePrefix(Options& o, const std::string& spec, std::string& error) {
-    auto colon = spec.find(':');
-    std::string name = spec.substr(0, colon);
-    std::string digits = colon == std::string::npos ? "" : spec.substr(colon + 1);
+bool ApplyOutsidePrefix(Options& o, const std::string& option, std::string& error) {
+    auto colon = option.find(':');
+    std::string name = option.substr(0, colon);
+    std::string digits = colon == std::string::npos ? "" : option.substr(colon + 1);
     if (colon == std::string::npos || !IsNumber(digits)) {
-        error = "--outside-prefix erwartet NAME:ZIFFERN, nicht \"" + spec + "\"";
+        error = "--outside-prefix erwartet NAME:ZIFFERN, nicht \"" + option + "\"";
         return false;
     }
     for (LineConfig& line : o.lines) {
@@ -37,7 +37,7 @@ bool ApplyOutsidePrefix(Options& o, const std::string& spec, std::string& error)
 bool ApplyOption(Options& o, const std::string& option, const std::string& value,
                  std::vector<std::string>& prefixes, std::string& error) {
     if (option == "--line") {
-        auto line = ParseLineSpec(value);
+        auto line = ParseLineOption(value);
         if (!line) error = "--line erwartet NAME:PORT:NUMMER[,NUMMER...], nicht \"" + value + "\"";
         if (line) PutLine(o, *line);
         return line.has_value();
@@ -107,8 +107,8 @@ std::optional<std::vector<std::string>> ParseNumberList(const std::string& list)
     return numbers;
 }
 
-std::optional<LineConfig> ParseLineSpec(const std::string& spec) {
-    std::vector<std::string> parts = Split(spec, ':');
+std::optional<LineConfig> ParseLineOption(const std::string& option) {
+    std::vector<std::string> parts = Split(option, ':');
     if (parts.size() != 3 || parts[0].empty()) return std::nullopt;
     if (parts[0].find_first_of(" \t") != std::string::npos) return std::nullopt;
     auto port = ParseUnsigned(parts[1], 65535);
@@ -169,8 +169,8 @@ std::optional<Options> ParseCommandLine(const std::vector<std::string>& args, st
         }
         if (!ApplyOption(o, args[i], args[i + 1], prefixes, error)) return std::nullopt;
     }
-    for (const std::string& spec : prefixes) {
-        if (!ApplyOutsidePrefix(o, spec, error)) return std::nullopt;
+    for (const std::string& option : prefixes) {
+        if (!ApplyOutsidePrefix(o, option, error)) return std::nullopt;
     }
     if (o.lines.empty()) {
         error = "keine Leitung angegeben (--line NAME:PORT:NUMMER)";

@@ -25,7 +25,7 @@ struct Options {
 std::optional<Options> ParseCommandLine(const std::vector<std::string>& args, std::string& error);
 
 // Pieces shared with the profile file reader.
-std::optional<LineConfig> ParseLineSpec(const std::string& spec);
+std::optional<LineConfig> ParseLineOption(const std::string& option);
 std::optional<std::vector<std::string>> ParseNumberList(const std::string& list);
 std::optional<SpecialNumber> ParseSpecial(const std::string& number, const std::string& what);
 bool IsNumber(const std::string& text);
