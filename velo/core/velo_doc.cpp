@@ -59,6 +59,7 @@ bool CVeloDoc::Open() {
         return false;
     }
     open_ = true;
+    TakePreparedNote();
     return true;
 }
 

@@ -23,9 +23,9 @@ public:
     CVeloDoc(const CVeloDoc&) = delete;
     CVeloDoc& operator=(const CVeloDoc&) = delete;
 
-    // Takes the store for this process and loads the folders. Fails with a
-    // message when another velo program holds the store or the folders
-    // cannot be read.
+    // Takes the store for this process, loads the folders and takes in a
+    // note that another program prepared. Fails with a message when another
+    // velo program holds the store or the folders cannot be read.
     bool Open();
     // Saves the folders and gives the store up; Open may follow again.
     bool Close();

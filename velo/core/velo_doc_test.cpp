@@ -196,9 +196,8 @@ TEST_F(VeloDocTest, APreparedNoteLandsInSendNotes) {
     mkdir((Store() + "/SendNotes").c_str(), 0777);
     dir_.Put("store/SendNotes/LstMsg.txt", "> zitiert\nAntwort");
     CVeloDoc doc(Store(), Config());
-    ASSERT_TRUE(doc.Open());
-    ASSERT_TRUE(doc.TakePreparedNote(1018880400));
-    EXPECT_FALSE(doc.TakePreparedNote(1018880400));  // the flag went back to 0
+    ASSERT_TRUE(doc.Open());  // opening the document takes the prepared note
+    EXPECT_FALSE(doc.TakePreparedNote());  // the flag went back to 0
     ASSERT_EQ(doc.Folder(kSendNotes).Items().size(), 1u);
     const NoteItem& note = doc.Folder(kSendNotes).Items()[0];
     EXPECT_EQ(note.Get(NoteItem::kName), "Erika");
