@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "../bench_timing.h"
 #include "item_list.h"
 #include "settings_file.h"
 
@@ -54,11 +55,6 @@ void Refresh() {
     std::filesystem::rename(copy, NotesPath());
 }
 
-double Since(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-        .count();
-}
-
 void BM_NotesLoad(benchmark::State& state) {
     SettingsFile file(NotesPath());
     for (auto _ : state) {
@@ -68,7 +64,7 @@ void BM_NotesLoad(benchmark::State& state) {
         auto start = std::chrono::steady_clock::now();
         ItemList notes(kNoteFields);
         notes.Load(file, kFolder);
-        g_loadMs.push_back(Since(start));
+        g_loadMs.push_back(MillisSince(start));
         if (notes.Items().size() != kNotes) state.SkipWithError("notes lost on load");
     }
 }
@@ -86,7 +82,7 @@ void BM_NotesSave(benchmark::State& state) {
         state.ResumeTiming();
         auto start = std::chrono::steady_clock::now();
         if (!notes.Save(file, kFolder)) state.SkipWithError("save failed");
-        g_saveMs.push_back(Since(start));
+        g_saveMs.push_back(MillisSince(start));
     }
 }
 
@@ -100,12 +96,6 @@ BENCHMARK(BM_NotesSave)
     ->Iterations(1)
     ->Repetitions(9)
     ->ReportAggregatesOnly();
-
-double Median(std::vector<double> v) {
-    if (v.empty()) return 0;
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 }  // namespace
 

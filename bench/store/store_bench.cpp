@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "../bench_timing.h"
 #include "velo_doc.h"
 
 namespace {
@@ -20,11 +21,6 @@ constexpr int kItems = 10000;
 
 std::string g_store;
 std::vector<double> g_loadMs, g_saveMs;
-
-double Since(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-        .count();
-}
 
 void Fill(CVeloDoc& doc) {
     for (int i = 0; i < kItems; ++i) {
@@ -54,7 +50,7 @@ void BM_StoreLoad(benchmark::State& state) {
         state.ResumeTiming();
         auto start = std::chrono::steady_clock::now();
         bool opened = doc.Open();
-        g_loadMs.push_back(Since(start));
+        g_loadMs.push_back(MillisSince(start));
         size_t total = 0;
         for (int f = 0; f < kFolderCount; ++f) total += doc.Folder(f).Items().size();
         if (!opened || total != kItems) state.SkipWithError("items lost on load");
@@ -78,7 +74,7 @@ void BM_StoreSave(benchmark::State& state) {
         state.ResumeTiming();
         auto start = std::chrono::steady_clock::now();
         if (!doc.SaveAll()) state.SkipWithError("save failed");
-        g_saveMs.push_back(Since(start));
+        g_saveMs.push_back(MillisSince(start));
     }
 }
 
@@ -92,12 +88,6 @@ BENCHMARK(BM_StoreSave)
     ->Iterations(1)
     ->Repetitions(9)
     ->ReportAggregatesOnly();
-
-double Median(std::vector<double> v) {
-    if (v.empty()) return 0;
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 }  // namespace
 
