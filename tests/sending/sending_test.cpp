@@ -13,15 +13,17 @@ namespace {
 
 constexpr const char* kReceiver = "0301234567";
 constexpr const char* kBusy = "0307000001";
+constexpr const char* kOlderReceiver = "0409876543";
 constexpr const char* kReply = "Danke, Notiz ist angekommen.";
 
 class SendingTest : public testing::Test {
 protected:
     void SetUp() override {
         WriteFile(dir_.File("capisim.cfg"), std::string("[Numbers]\n") + kBusy + "=busy\n");
-        ASSERT_TRUE(capisim_.Start({"--line", "A:0:02211111", "--line",
-                                    std::string("B:0:") + kReceiver, "--outside-prefix", "A:0",
-                                    "--call-log", CallLog(), "--config", dir_.File("capisim.cfg")}))
+        ASSERT_TRUE(
+            capisim_.Start({"--line", "A:0:02211111", "--line", std::string("B:0:") + kReceiver,
+                            "--line", std::string("O:0:") + kOlderReceiver, "--outside-prefix",
+                            "A:0", "--call-log", CallLog(), "--config", dir_.File("capisim.cfg")}))
             << capisim_.Error();
         receiver_ = std::make_unique<QuorlinStation>(dir_.Path(), "B", capisim_.Port("B"), true);
         WriteFile(receiver_->InstallDir() + "/Telvora.cfg",
@@ -162,6 +164,31 @@ TEST_F(SendingTest, MissingSenderDataIsAskedForAndNothingDialled) {
     EXPECT_EQ(send.lines, (std::vector<std::string>{"Die Absenderangaben sind nicht vollständig!",
                                                     "Möchten Sie diese jetzt eingeben? Nein."}));
     EXPECT_TRUE(capitest::ReadCallLog(CallLog()).empty());
+}
+
+TEST_F(SendingTest, AnOlderReceiverGetsTheNoteLine) {
+    auto env = CallerEnvironment(dir_.Path(), "O", capisim_.Port("O"));
+    std::string install = env["TELVORA_HOME"];
+    ChildProcess older(OLDER_RECEIVER_PATH, {install + "/older"}, env, install,
+                       dir_.File("O/stderr.txt"));
+    ASSERT_TRUE(older.WaitForLine("ready", 10s)) << ReadFile(dir_.File("O/stderr.txt"));
+
+    std::string id = NewNote(kOlderReceiver, "Hallo | alte Station");
+    Run send = Telvora({"send", id});
+    ASSERT_EQ(send.status, 0) << ReadFile(SenderFile("stderr.txt"));
+    EXPECT_EQ(older.Wait(15s), 0) << ReadFile(dir_.File("O/stderr.txt"));
+
+    // The note line carries no program identification, so none is stored.
+    std::string notes = install + "/Notes.dat";
+    auto record = PendingItem(notes, "InNotes");
+    ASSERT_TRUE(record);
+    auto note = NoteItem::Parse(*record);
+    ASSERT_TRUE(note);
+    EXPECT_EQ(note->Get(NoteItem::kInfo), "");
+    EXPECT_EQ(note->Get(NoteItem::kName), "Anna Alt");
+    EXPECT_EQ(note->Get(NoteItem::kSubject), "Treffen");
+    EXPECT_EQ(ReadFile(install + "/InNotes/" + note->Get(NoteItem::kTextFile)),
+              "Hallo | alte Station");
 }
 
 }  // namespace
