@@ -166,7 +166,8 @@ TEST_F(VeloDocTest, TheNotifyThreadTakesAnItemWithinASecond) {
     }
     auto elapsed = std::chrono::steady_clock::now() - handedOver;
     ASSERT_TRUE(taken());
-    EXPECT_LE(elapsed, std::chrono::milliseconds(1200));
+    // One pass a second, with room for a loaded machine.
+    EXPECT_LE(elapsed, std::chrono::milliseconds(1500));
     notify.Stop();
     EXPECT_EQ(Read("InNotes", "newItemFlag"), "0");
 }
