@@ -15,33 +15,11 @@
 #include <vector>
 
 #include "capisim_process.h"
+#include "child_process.h"
 
 using namespace std::chrono_literals;
 
-// A child with its standard input and output on pipes and its standard error
-// in a file.
-class ChildProcess {
-public:
-    ChildProcess(const std::string& program, const std::vector<std::string>& args,
-                 const std::map<std::string, std::string>& env, const std::string& workDir,
-                 const std::string& stderrFile);
-    ~ChildProcess();
-    ChildProcess(const ChildProcess&) = delete;
-    ChildProcess& operator=(const ChildProcess&) = delete;
-
-    bool Running() const { return pid_ > 0; }
-    void WriteLine(const std::string& line);
-    // The next line of output, or nullopt when none came in time or the output ended.
-    std::optional<std::string> ReadLine(std::chrono::milliseconds timeout);
-    // The exit status, or nullopt when the child did not end in time.
-    std::optional<int> Wait(std::chrono::milliseconds timeout);
-
-private:
-    pid_t pid_ = -1;
-    int in_ = -1;
-    int out_ = -1;
-    std::string pending_;
-};
+using capitest::ChildProcess;
 
 // capisim with the given lines ("NAME:0:NUMBERS") and extra options, and
 // its call log in workDir.

@@ -13,39 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "child_process.h"
+
 using namespace std::chrono_literals;
 
-// A child with standard output on a pipe, standard error in a file and its
-// own environment additions and working folder.
-class ChildProcess {
-public:
-    ChildProcess(const std::string& program, const std::vector<std::string>& args,
-                 const std::map<std::string, std::string>& env, const std::string& workDir,
-                 const std::string& stderrFile);
-    ~ChildProcess();
-    ChildProcess(const ChildProcess&) = delete;
-    ChildProcess& operator=(const ChildProcess&) = delete;
-
-    bool Started() const { return pid_ > 0; }
-    // Lines of standard output until one contains text; that line, or nullopt
-    // when the output ended or the time ran out. Every line read is kept.
-    std::optional<std::string> WaitForLine(const std::string& text,
-                                           std::chrono::milliseconds timeout);
-    const std::vector<std::string>& Lines() const { return lines_; }
-    void Signal(int signal);
-    // The exit status (128 + signal when a signal ended it), or nullopt when
-    // the child did not end in time.
-    std::optional<int> Wait(std::chrono::milliseconds timeout);
-
-private:
-    bool ReadMore(std::chrono::steady_clock::time_point deadline);
-
-    pid_t pid_ = -1;
-    int out_ = -1;
-    std::string pending_;
-    std::vector<std::string> lines_;
-    std::optional<int> status_;
-};
+using capitest::ChildProcess;
 
 // One quorlin station in root/name: program folder "bin" with a copy of
 // quorlin (and a stand-in velo that writes its arguments to velo-args.txt
