@@ -8,10 +8,15 @@
 #include <string>
 #include <string_view>
 
-// The note kinds that the checks look at.
+#include "note_item.h"
+
+// The note kinds that the checks look at, as the note store numbers them.
 namespace note_kind {
-inline constexpr int kD1Sms = 2, kD2Sms = 3, kEPlusSms = 4, kEmail = 6;
-}
+inline constexpr int kD1Sms = static_cast<int>(NoteType::D1Sms);
+inline constexpr int kD2Sms = static_cast<int>(NoteType::D2Sms);
+inline constexpr int kEPlusSms = static_cast<int>(NoteType::EPlusSms);
+inline constexpr int kEmail = static_cast<int>(NoteType::Email);
+}  // namespace note_kind
 
 enum class MobileNetwork { D1 = 0, D2 = 1, EPlus = 2, AnyNetwork = 3, None = 4 };
 
