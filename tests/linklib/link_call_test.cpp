@@ -5,6 +5,7 @@
 
 #include "link_test_support.h"
 #include "test_dir.h"
+#include "two_stations.h"
 
 namespace {
 
@@ -34,33 +35,8 @@ void ExpectResponsesMatchIndications(const std::vector<WireMessage>& wire) {
     }
 }
 
-class LinkCall : public ::testing::Test {
+class LinkCall : public TwoStations {
 protected:
-    TestDir dir;
-    Exchange exchange{dir.Path(), {"A:0:111", "B:0:222"}};
-    WireRecorder wireA{exchange.Port("A")};
-    WireRecorder wireB{exchange.Port("B")};
-    std::unique_ptr<Station> a, b;
-
-    void SetUp() override {
-        ASSERT_TRUE(exchange.Ready());
-        b = std::make_unique<Station>(dir.Path(), "b", wireB.Port());
-        a = std::make_unique<Station>(dir.Path(), "a", wireA.Port());
-        for (Station* s : {b.get(), a.get()}) {
-            ASSERT_EQ(s->Run("init"), "init 1");
-            ASSERT_EQ(s->Run("new"), "new 1");
-        }
-        ASSERT_EQ(b->Run("server -"), "server 0");
-        wireB.WaitFor(kListen, kConf, 1, 5s);
-    }
-
-    void Call() {
-        std::string connect = a->Run("connect 222 111 100");
-        ASSERT_EQ(Field(connect, 1), "0") << connect;
-        ASSERT_EQ(b->Run("waitconn 50"), "waitconn 1");
-        ASSERT_EQ(a->Run("state"), "state 1");
-    }
-
     // Sends size bytes from one station to the other and checks they arrive intact.
     void Transfer(Station& from, Station& to, std::size_t size, int seed) {
         std::string sent = from.Run("send " + std::to_string(size) + " " + std::to_string(seed));

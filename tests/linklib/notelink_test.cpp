@@ -5,12 +5,13 @@
 
 #include "link_test_support.h"
 #include "test_dir.h"
+#include "two_stations.h"
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-constexpr std::uint8_t kListen = 0x05, kDisconnectB3 = 0x84, kDataB3 = 0x86;
-constexpr std::uint8_t kReq = 0x80, kConf = 0x81;
+constexpr std::uint8_t kDisconnectB3 = 0x84, kDataB3 = 0x86;
+constexpr std::uint8_t kReq = 0x80;
 
 Bytes FromHex(const std::string& hex) {
     Bytes bytes;
@@ -47,29 +48,14 @@ std::vector<std::string> FrameHeaders(const std::vector<Bytes>& blocks, std::siz
     return headers;
 }
 
-class NoteLink : public ::testing::Test {
+class NoteLink : public TwoStations {
 protected:
-    TestDir dir;
-    Exchange exchange{dir.Path(), {"A:0:111", "B:0:222"}};
-    WireRecorder wireA{exchange.Port("A")};
-    WireRecorder wireB{exchange.Port("B")};
-    std::unique_ptr<Station> a, b;  // a calls, b answers
-
+    // a calls b, which files what it takes beside its quorlin.
     void SetUp() override {
-        ASSERT_TRUE(exchange.Ready());
-        b = std::make_unique<Station>(dir.Path(), "b", wireB.Port());
-        a = std::make_unique<Station>(dir.Path(), "a", wireA.Port());
-        for (Station* s : {b.get(), a.get()}) {
-            ASSERT_EQ(s->Run("init"), "init 1");
-            ASSERT_EQ(s->Run("new"), "new 1");
-        }
-        ASSERT_EQ(b->Run("server -"), "server 0");
-        // A call placed before the exchange took the listen request finds no one.
-        ASSERT_EQ(wireB.WaitFor(kListen, kConf, 1, 5s).size(), 1u);
+        TwoStations::SetUp();
+        if (HasFatalFailure()) return;
         ASSERT_EQ(b->Run("appname " + b->Dir() + "/quorlin"), "appname");
-        std::string connect = a->Run("connect 222 111 100");
-        ASSERT_EQ(Field(connect, 1), "0") << connect;
-        ASSERT_EQ(b->Run("waitconn 50"), "waitconn 1");
+        Call();
     }
 
     void TearDown() override {
