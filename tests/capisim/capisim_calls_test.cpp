@@ -130,6 +130,7 @@ protected:
         for (size_t i = 0; i < sizes.size(); ++i) {
             Received conf = ExpectOk(from, DATA_B3);
             EXPECT_EQ(conf.WordAt(12), 100 + i) << "DataHandle";
+            EXPECT_EQ(conf.Number(), 100 + i) << "message number of the DATA_B3_REQ";
         }
     }
 

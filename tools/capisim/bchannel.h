@@ -21,6 +21,7 @@ using TimePoint = Clock::time_point;
 struct Block {
     Bytes data;
     uint16_t handle = 0;  // the sender's DataHandle
+    uint16_t number = 0;  // the message number of the sender's DATA_B3_REQ
     uint16_t flags = 0;
     TimePoint due{};  // handed over, on the wire until, or arriving at
 };

@@ -66,7 +66,8 @@ public:
 
     void Confirm(const Block& block) override {
         if (!sender_.owner || sender_.b3 != B3State::kActive) return;
-        exchange_.Send(sender_.owner, Make(kDataB3, kConf, 0, {sender_.Ncci(), block.handle, 0u}));
+        exchange_.Send(sender_.owner,
+                       Make(kDataB3, kConf, block.number, {sender_.Ncci(), block.handle, 0u}));
     }
 
     bool ReceiverHasRoom(size_t held) override {
@@ -575,6 +576,7 @@ void Exchange::OnDataB3(AppId app, const Message& m, TimePoint now) {
     Block block;
     block.data = m.data;
     block.handle = handle;
+    block.number = m.number;
     block.flags = uint16_t(m.Value(field::kFlags));
     pipe->Submit(std::move(block), now);
 }

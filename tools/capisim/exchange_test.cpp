@@ -148,6 +148,32 @@ TEST_F(ExchangeTest, DataLongerThanRegisteredIsRefused) {
     EXPECT_EQ(Info(kA, kDataB3), 0x300C) << "A registered 256-byte blocks";
 }
 
+// Whether confirmed at once or once the block has left the line, the
+// confirmation carries the message number of its request.
+TEST_F(ExchangeTest, DataB3ConfCarriesTheMessageNumberOfItsRequest) {
+    uint32_t ncci = Connected() | 0x10000u;
+    struct Request {
+        uint16_t number, handle, length, info;
+    } requests[] = {{0x1234, 7, 100, 0}, {0xBEEF, 8, 257, 0x300C}, {0xFFFF, 9, 50, 0}};
+    for (const Request& b : requests) {
+        Message data = Make(kDataB3, kReq, b.number, {ncci, 0u, b.length, b.handle, 0u});
+        data.data.assign(b.length, 0x5A);
+        Put(kA, data);
+    }
+    Elapse(100ms);
+    std::map<uint16_t, Message> byHandle;
+    for (size_t i = 0; i < std::size(requests); ++i) {
+        Message conf = Take(kA, kDataB3, kConf);
+        byHandle[uint16_t(conf.Value(1))] = conf;
+    }
+    for (const Request& b : requests) {
+        SCOPED_TRACE(b.handle);
+        ASSERT_TRUE(byHandle.count(b.handle));
+        EXPECT_EQ(byHandle[b.handle].number, b.number);
+        EXPECT_EQ(byHandle[b.handle].Value(2), b.info);
+    }
+}
+
 TEST_F(ExchangeTest, ClearingWaitsForConfirmedDataToArrive) {
     uint32_t plciA = Connected();
     Message data = Make(kDataB3, kReq, 1, {plciA | 0x10000u, 0u, 200u, 9u, 0u});
