@@ -110,6 +110,9 @@ std::string CommandName(uint8_t command, uint8_t subcommand) {
         case RESET_B3:
             name = "RESET_B3";
             break;
+        case MANUFACTURER:
+            name = "MANUFACTURER";
+            break;
     }
     char text[48];
     const char* subs[] = {"REQ", "CONF", "IND", "RESP"};

@@ -24,6 +24,7 @@ enum : uint8_t {
     DISCONNECT_B3 = 0x84,
     DATA_B3 = 0x86,
     RESET_B3 = 0x87,
+    MANUFACTURER = 0xFF,
 };
 enum : uint8_t { REQ = 0x80, CONF = 0x81, IND = 0x82, RESP = 0x83 };
 

@@ -204,6 +204,31 @@ TEST_F(CapisimCalls, DataCallCarriesBlocksBothWaysAndEitherSideClears) {
     }
 }
 
+TEST_F(CapisimCalls, ManufacturerRequestGetsItsConfirmation) {
+    StartExchange();
+    auto a = NewStation("A");
+    struct Case {
+        uint32_t controller;
+        uint16_t info;
+    } cases[] = {{1, 0x300B}, {2, 0x2002}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.controller);
+        a->Put(MsgBuilder(MANUFACTURER, REQ, 0x0815)
+                   .Dword(c.controller)
+                   .Dword(0x4E4F5641)
+                   .Dword(1)
+                   .Dword(2)
+                   .Struct(Bytes{9})
+                   .Build());
+        Received conf = Expect(*a, MANUFACTURER, CONF);
+        EXPECT_EQ(conf.Number(), 0x0815);
+        EXPECT_EQ(conf.Address(), c.controller);
+        EXPECT_EQ(conf.DwordAt(12), 0x4E4F5641u) << "ManuID";
+        EXPECT_EQ(conf.StructAt(16, 0), (Bytes{uint8_t(c.info), uint8_t(c.info >> 8)}));
+    }
+    EXPECT_TRUE(a->Quiet(100ms));
+}
+
 TEST_F(CapisimCalls, EachRefusalReachesTheCallerWithItsReason) {
     std::ofstream(dir_.File("capisim.ini")) << "[Numbers]\n"
                                                "5557001=busy\n"

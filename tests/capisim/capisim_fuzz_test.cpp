@@ -45,6 +45,7 @@ std::vector<Bytes> Templates() {
         MsgBuilder(INFO, REQ).Dword(0x101).Struct(CalledParty("1")).Struct(Bytes{}).Build(),
         MsgBuilder(FACILITY, REQ).Dword(1).Word(3).Struct(Bytes{0, 0, 0}).Build(),
         MsgBuilder(RESET_B3, REQ).Dword(0x10101).Struct(Bytes{}).Build(),
+        MsgBuilder(MANUFACTURER, REQ).Dword(1).Dword(0x4E4F5641).Dword(1).Build(),
         MsgBuilder(0x41, REQ).Dword(0x101).Struct(Bytes{1, 0, 1, 0, 0, 0, 0, 0, 0}).Build(),
         Bytes{0, 0, 0, 0, 0xE0, 0xFF, 0, 0, 1, 0, 0, 0},
         Bytes{0, 0, 0, 0, 0xFA, 0xFF, 0, 0, 1, 0, 0, 0},

@@ -16,7 +16,9 @@ struct Layout {
 };
 
 // d = dword, w = word, q = qword, s = struct. The trailing qword of DATA_B3
-// REQ/IND is the 64-bit data pointer and may be missing.
+// REQ/IND is the 64-bit data pointer and may be missing. What follows the
+// ManuID of a manufacturer message is that manufacturer's own; only the
+// confirmation the exchange writes itself has a defined struct there.
 constexpr Layout kLayouts[] = {
     {kAlert, {"ds", "dw", nullptr, nullptr}},
     {kConnect, {"dwsssssssss", "dw", "dwssssssss", "dwsssss"}},
@@ -32,7 +34,7 @@ constexpr Layout kLayouts[] = {
     {kDataB3, {"ddwwwq", "dww", "ddwwwq", "dw"}},
     {kResetB3, {"ds", "dw", "ds", "d"}},
     {kConnectB3T90Active, {nullptr, nullptr, "ds", "d"}},
-    {kManufacturer, {"dd", "dd", "dd", "dd"}},
+    {kManufacturer, {"dd", "dds", "dd", "dd"}},
 };
 
 const char* FormatFor(uint8_t command, uint8_t subcommand) {

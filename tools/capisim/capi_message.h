@@ -66,6 +66,7 @@ enum ConnectB3Resp { kB3Reject = 1 };
 enum DataB3Req { kDataLength = 2, kDataHandle = 3, kFlags = 4 };
 enum DataB3Resp { kRespHandle = 1 };
 enum FacilityReq { kSelector = 1 };
+enum ManufacturerReq { kManuId = 1 };
 }  // namespace field
 
 // Why a body is not a message we accept; empty when it is one.

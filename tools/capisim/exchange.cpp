@@ -161,9 +161,12 @@ void Exchange::Handle(AppId app, const Message& m, TimePoint now) {
         case kFacility:
             if (req) OnFacility(app, m);
             break;
+        case kManufacturer:
+            if (req) OnManufacturer(app, m);
+            break;
         default:
-            // Manufacturer messages and the responses to indications that
-            // carry no state here need no answer.
+            // The responses to indications that carry no state here need no
+            // answer.
             break;
     }
 }
@@ -613,6 +616,17 @@ void Exchange::OnNcciRequest(AppId app, const Message& m) {
 
 void Exchange::OnFacility(AppId app, const Message& m) {
     Answer(app, m, {m.Address(), kInfoFacilityUnsupported, m.Value(field::kSelector), Bytes{}});
+}
+
+// The exchange has no manufacturer functions, so it refuses every request.
+// The confirmation repeats the request's ManuID, and the struct after it
+// holds the Info word, since the layout has no Info field of its own.
+void Exchange::OnManufacturer(AppId app, const Message& m) {
+    uint32_t controller = m.Address();
+    uint16_t info =
+        ControllerOf(controller) == kController ? kInfoFacilityUnsupported : kInfoIllegalId;
+    Bytes specific{uint8_t(info), uint8_t(info >> 8)};
+    Answer(app, m, {controller, m.Value(field::kManuId), specific});
 }
 
 Exchange::Found Exchange::FindPlci(AppId app, uint32_t address) {

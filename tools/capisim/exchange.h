@@ -96,6 +96,7 @@ private:
     void OnPlciRequest(AppId app, const Message& m);
     void OnNcciRequest(AppId app, const Message& m);
     void OnFacility(AppId app, const Message& m);
+    void OnManufacturer(AppId app, const Message& m);
 
     Found FindPlci(AppId app, uint32_t address);
     Found FindNcci(AppId app, uint32_t address);

@@ -131,6 +131,21 @@ TEST_F(ExchangeTest, RequestsWithWrongAddressesOrValuesAreRefusedWithTheirInfo) 
     EXPECT_EQ(conf.Value(2), 0x2002u);
 }
 
+TEST_F(ExchangeTest, ManufacturerRequestsAreRefusedWithTheirNumberAndManuId) {
+    struct Case {
+        uint32_t controller;
+        uint16_t info;
+    } cases[] = {{1, 0x300B}, {2, 0x2002}};
+    for (const Case& c : cases) {
+        Put(kA, Make(kManufacturer, kReq, 0x4321, {c.controller, 0x4E4F5641u}));
+        Message conf = Take(kA, kManufacturer, kConf);
+        EXPECT_EQ(conf.number, 0x4321);
+        EXPECT_EQ(conf.Address(), c.controller);
+        EXPECT_EQ(conf.Value(1), 0x4E4F5641u) << "ManuID";
+        EXPECT_EQ(conf.Struct(2), (Bytes{uint8_t(c.info), uint8_t(c.info >> 8)}));
+    }
+}
+
 TEST_F(ExchangeTest, B3BeforeTheCallIsActiveIsNotInState) {
     Put(kB, Make(kListen, kReq, 1, {1u, 0u, 4u, 0u}));
     Info(kB, kListen);
