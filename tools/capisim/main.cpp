@@ -4,6 +4,8 @@
 
 #include <csignal>
 #include <iostream>
+#include <string>
+#include <vector>
 
 #include "call_log.h"
 #include "options.h"
@@ -11,14 +13,16 @@
 
 int main(int argc, char** argv) {
     signal(SIGPIPE, SIG_IGN);
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (capisim::AsksForHelp(args)) {
+        std::cout << capisim::UsageText() << std::flush;
+        return 0;
+    }
     std::string error;
-    auto options = capisim::ParseCommandLine({argv + 1, argv + argc}, error);
+    auto options = capisim::ParseCommandLine(args, error);
     if (!options) {
         std::cerr << "capisim: " << error << "\n"
-                  << "Aufruf: capisim --line NAME:PORT:NUMMER[,NUMMER...] [--line ...] "
-                     "[--outside-prefix NAME:ZIFFERN] [--rate BIT_PRO_SEKUNDE] [--delay MS] "
-                     "[--ring-time SEKUNDEN] [--call-log DATEI] [--config DATEI]"
-                  << std::endl;
+                  << capisim::UsageSynopsis() << "Mehr dazu: capisim --help" << std::endl;
         return 2;
     }
     capisim::CallLog log;

@@ -33,14 +33,75 @@ bool ApplyOutsidePrefix(Options& o, const std::string& option, std::string& erro
     return false;
 }
 
+struct OptionInfo {
+    const char* name;
+    const char* value;
+    const char* meaning;
+};
+
+constexpr OptionInfo kOptions[] = {
+    {"--line", "NAME:PORT:NUMMER[,NUMMER...]",
+     "eine Leitung: ihr Name, ihr TCP-Port auf 127.0.0.1 (0: irgendein freier)\n"
+     "und ihre Rufnummern; mehrfach angebbar"},
+    {"--outside-prefix", "NAME:ZIFFERN",
+     "die Ziffern, die die Leitung NAME vor einer externen Nummer wählt\n"
+     "(zum Beispiel A:0)"},
+    {"--rate", "BIT_PRO_SEKUNDE", "Bitrate jedes B-Kanals (Vorgabe 64000)"},
+    {"--delay", "MS",
+     "Laufzeit des B-Kanals in eine Richtung in Millisekunden, auch mit\n"
+     "Nachkommastellen (Vorgabe 10)"},
+    {"--ring-time", "SEKUNDEN",
+     "so lange klingelt ein Anruf, bevor der Anrufer \"keine Antwort\" hört\n"
+     "(Vorgabe 30)"},
+    {"--call-log", "DATEI", "an diese Datei wird je beendetem Anruf eine JSON-Zeile angehängt"},
+    {"--config", "DATEI",
+     "Profildatei, die zuerst gelesen wird; die übrigen Optionen fügen Leitungen\n"
+     "hinzu, ersetzen Leitungen gleichen Namens oder überschreiben Einstellungen"},
+};
+
+bool IsHelp(const std::string& arg) {
+    return arg == "--help" || arg == "-h";
+}
+
+const OptionInfo* FindOption(const std::string& name) {
+    for (const OptionInfo& option : kOptions) {
+        if (name == option.name) return &option;
+    }
+    return nullptr;
+}
+
+// Pairs every option with the argument after it. When that argument is
+// itself an option, the value was left out: taking the option as the value
+// would only lead to a more confusing message about the next argument.
+bool PairOptions(const std::vector<std::string>& args,
+                 std::vector<std::pair<std::string, std::string>>& given, std::string& error) {
+    for (size_t i = 0; i < args.size(); i += 2) {
+        const OptionInfo* option = FindOption(args[i]);
+        if (!option) {
+            error = "unbekannte Option \"" + args[i] + "\"";
+            return false;
+        }
+        if (i + 1 >= args.size() || FindOption(args[i + 1]) || IsHelp(args[i + 1])) {
+            error = "der Option " + args[i] + " fehlt ihr Wert, richtig ist " + args[i] + " " +
+                    option->value;
+            return false;
+        }
+        given.emplace_back(args[i], args[i + 1]);
+    }
+    return true;
+}
+
 // Applies one option with its value; false with error on a bad value.
 bool ApplyOption(Options& o, const std::string& option, const std::string& value,
                  std::vector<std::string>& prefixes, std::string& error) {
     if (option == "--line") {
         auto line = ParseLineOption(value);
-        if (!line) error = "--line erwartet NAME:PORT:NUMMER[,NUMMER...], nicht \"" + value + "\"";
-        if (line) PutLine(o, *line);
-        return line.has_value();
+        if (!line) {
+            error = "--line erwartet NAME:PORT:NUMMER[,NUMMER...], nicht \"" + value + "\"";
+            return false;
+        }
+        PutLine(o, *line);
+        return true;
     }
     if (option == "--outside-prefix") {
         prefixes.push_back(value);
@@ -64,13 +125,9 @@ bool ApplyOption(Options& o, const std::string& option, const std::string& value
         if (ring && *ring > 0) o.ringSeconds = *ring;
         return ring && *ring > 0;
     }
-    if (option == "--call-log") {
-        o.callLog = value;
-        return true;
-    }
-    if (option == "--config") return true;
-    error = "unbekannte Option \"" + option + "\"";
-    return false;
+    if (option == "--call-log") o.callLog = value;
+    // --config has been read before every other option.
+    return true;
 }
 
 }  // namespace
@@ -156,24 +213,71 @@ void PutLine(Options& options, LineConfig line) {
     options.lines.push_back(std::move(line));
 }
 
+bool AsksForHelp(const std::vector<std::string>& args) {
+    return std::any_of(args.begin(), args.end(), IsHelp);
+}
+
+std::string UsageSynopsis() {
+    std::string text = "Aufruf: capisim";
+    for (const OptionInfo& option : kOptions) {
+        bool required = std::string(option.name) == "--line";
+        text += std::string(" ") + (required ? "" : "[") + option.name + " " + option.value +
+                (required ? " [--line ...]" : "]");
+    }
+    return text + "\n";
+}
+
+std::string UsageText() {
+    std::string text = UsageSynopsis() + "        capisim --help\n";
+    text +=
+        "\n"
+        "capisim ist eine simulierte ISDN-Vermittlung. Jede Leitung ist ein TCP-Port\n"
+        "auf 127.0.0.1, über den CAPI-Anwendungen mit libcapi20 telefonieren; dazu\n"
+        "steht in ihrer ~/.capi20rc die Zeile \"REMOTE rcapi 127.0.0.1 PORT\".\n"
+        "\n"
+        "Optionen:\n";
+    auto indent = [](const std::string& lines) {
+        std::string out;
+        size_t start = 0;
+        for (size_t end; (end = lines.find('\n', start)) != std::string::npos; start = end + 1) {
+            out += "      " + lines.substr(start, end + 1 - start);
+        }
+        return out + "      " + lines.substr(start) + "\n";
+    };
+    for (const OptionInfo& option : kOptions) {
+        text +=
+            std::string("  ") + option.name + " " + option.value + "\n" + indent(option.meaning);
+    }
+    text += "  -h, --help\n" + indent("zeigt diese Hilfe");
+    text +=
+        "\n"
+        "Sobald capisim bereit ist, gibt es je Leitung \"line NAME PORT NUMMER[,NUMMER...]\"\n"
+        "und dann \"ready\" aus. Befehle auf der Standardeingabe, einer je Zeile:\n"
+        "  call VON AN CIP SEKUNDEN   ein Telefonanruf, der SEKUNDEN lang klingelt\n"
+        "  cut NAME                   Ausfall der Leitung NAME, ihre Anrufe enden\n"
+        "  quit                       beendet capisim (wie das Ende der Eingabe)\n"
+        "\n"
+        "Rückgabewert: 0 nach quit, 1 wenn ein Port oder das Anrufprotokoll nicht\n"
+        "geöffnet werden kann, 2 bei einem Fehler im Aufruf oder in der Profildatei.\n";
+    return text;
+}
+
 std::optional<Options> ParseCommandLine(const std::vector<std::string>& args, std::string& error) {
+    std::vector<std::pair<std::string, std::string>> given;
+    if (!PairOptions(args, given, error)) return std::nullopt;
     Options o;
-    for (size_t i = 0; i + 1 < args.size(); ++i) {
-        if (args[i] == "--config" && !LoadConfigFile(args[i + 1], o, error)) return std::nullopt;
+    for (const auto& [option, value] : given) {
+        if (option == "--config" && !LoadConfigFile(value, o, error)) return std::nullopt;
     }
     std::vector<std::string> prefixes;
-    for (size_t i = 0; i < args.size(); i += 2) {
-        if (i + 1 >= args.size()) {
-            error = "der Option \"" + args[i] + "\" fehlt ihr Wert";
-            return std::nullopt;
-        }
-        if (!ApplyOption(o, args[i], args[i + 1], prefixes, error)) return std::nullopt;
+    for (const auto& [option, value] : given) {
+        if (!ApplyOption(o, option, value, prefixes, error)) return std::nullopt;
     }
     for (const std::string& option : prefixes) {
         if (!ApplyOutsidePrefix(o, option, error)) return std::nullopt;
     }
     if (o.lines.empty()) {
-        error = "keine Leitung angegeben (--line NAME:PORT:NUMMER)";
+        error = "keine Leitung angegeben, mindestens eine --line NAME:PORT:NUMMER ist nötig";
         return std::nullopt;
     }
     return o;

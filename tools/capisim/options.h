@@ -19,6 +19,13 @@ struct Options {
     std::string callLog;
 };
 
+// --help or -h anywhere on the command line asks for the usage text and
+// for nothing else.
+bool AsksForHelp(const std::vector<std::string>& args);
+// What --help prints, and the one line of it shown with every mistake.
+std::string UsageText();
+std::string UsageSynopsis();
+
 // Reads --config first (if given), then lets the other options add lines
 // and override settings. On a mistake returns nullopt with a message for
 // the user in error.

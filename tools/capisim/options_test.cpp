@@ -59,6 +59,19 @@ TEST(Options, MistakesAreRefusedWithAMessage) {
     }
 }
 
+TEST(Options, MistakesNameWhatIsWrong) {
+    std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"--line"}, "der Option --line fehlt ihr Wert"},
+        {{"--call-log", "--line", "A:0:1"}, "der Option --call-log fehlt ihr Wert"},
+        {{"--line", "A:0:1", "extra"}, "unbekannte Option \"extra\""},
+    };
+    for (const auto& [args, message] : cases) {
+        std::string error;
+        EXPECT_FALSE(Parse(args, &error)) << testing::PrintToString(args);
+        EXPECT_NE(error.find(message), std::string::npos) << error;
+    }
+}
+
 class ConfigFile : public ::testing::Test {
 protected:
     std::string Write(const std::string& text) {

@@ -1,0 +1,89 @@
+// capisim started as a user starts it from a shell: what it prints for
+// --help, and how it refuses a command line it cannot serve.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "capisim_process.h"
+#include "child_process.h"
+
+namespace capitest {
+namespace {
+
+struct Outcome {
+    std::optional<int> status;
+    bool ready = false;
+    std::string out;
+    std::string err;
+};
+
+class CapisimCommandLine : public ::testing::Test {
+protected:
+    Outcome Run(const std::vector<std::string>& args) {
+        std::string errFile = dir_.File("stderr" + std::to_string(++runs_));
+        Outcome o;
+        {
+            ChildProcess child(CapisimProcess::Program(), args, {}, "", errFile);
+            EXPECT_TRUE(child.Started());
+            // A capisim that took the command line prints "ready" and serves
+            // until its input ends, which the destructor brings about.
+            while (auto line = child.ReadLine(10s)) {
+                if (*line != "ready") continue;
+                o.ready = true;
+                break;
+            }
+            if (!o.ready) o.status = child.Wait(10s);
+            for (const std::string& line : child.Lines()) o.out += line + "\n";
+        }
+        std::ifstream in(errFile);
+        o.err.assign(std::istreambuf_iterator<char>(in), {});
+        return o;
+    }
+
+    TempDir dir_;
+    int runs_ = 0;
+};
+
+TEST_F(CapisimCommandLine, HelpPrintsTheUsageAndSucceeds) {
+    std::vector<std::vector<std::string>> cases = {
+        {"--help"},
+        {"-h"},
+        {"--line", "A:0:5551001", "--help"},
+        {"--config", dir_.File("missing.ini"), "-h"},
+    };
+    for (const auto& args : cases) {
+        SCOPED_TRACE(testing::PrintToString(args));
+        Outcome o = Run(args);
+        EXPECT_FALSE(o.ready);
+        EXPECT_EQ(o.status, std::optional<int>(0));
+        EXPECT_EQ(o.err, "");
+        EXPECT_EQ(o.out.rfind("Aufruf: capisim --line NAME:PORT:NUMMER", 0), 0u) << o.out;
+        for (const char* option : {"--outside-prefix", "--rate", "--delay", "--ring-time",
+                                   "--call-log", "--config", "--help", "quit"}) {
+            EXPECT_NE(o.out.find(option), std::string::npos) << option;
+        }
+    }
+}
+
+// Each mistake is named on standard error, with the way to the help, and
+// capisim ends before it listens on any port.
+TEST_F(CapisimCommandLine, MistakesAreRefusedBeforeListening) {
+    std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{}, "keine Leitung angegeben"},
+        {{"--line"}, "der Option --line fehlt ihr Wert, richtig ist --line NAME:PORT:NUMMER"},
+        {{"--line", "A:0:5551001", "--rate"}, "der Option --rate fehlt ihr Wert"},
+        {{"--line", "A:0:5551001", "--verbose", "1"}, "unbekannte Option \"--verbose\""},
+    };
+    for (const auto& [args, message] : cases) {
+        SCOPED_TRACE(testing::PrintToString(args));
+        Outcome o = Run(args);
+        EXPECT_FALSE(o.ready) << "capisim took the command line";
+        EXPECT_EQ(o.status, std::optional<int>(2));
+        EXPECT_EQ(o.out, "") << "nothing on standard output, no line reported";
+        EXPECT_EQ(o.err.rfind("capisim: " + message, 0), 0u) << o.err;
+        EXPECT_NE(o.err.find("Mehr dazu: capisim --help"), std::string::npos) << o.err;
+    }
+}
+
+}  // namespace
+}  // namespace capitest
