@@ -40,6 +40,12 @@ protected:
         return o;
     }
 
+    std::string WriteConfig(const std::string& text) {
+        std::string path = dir_.File("capisim" + std::to_string(++runs_) + ".ini");
+        std::ofstream(path) << text;
+        return path;
+    }
+
     TempDir dir_;
     int runs_ = 0;
 };
@@ -68,11 +74,21 @@ TEST_F(CapisimCommandLine, HelpPrintsTheUsageAndSucceeds) {
 // Each mistake is named on standard error, with the way to the help, and
 // capisim ends before it listens on any port.
 TEST_F(CapisimCommandLine, MistakesAreRefusedBeforeListening) {
+    std::string sameName =
+        WriteConfig("[Line A]\nPort=0\nNumbers=5551001\n[Line A]\nPort=0\nNumbers=5551002\n");
+    std::string sameNumber =
+        WriteConfig("[Line A]\nPort=0\nNumbers=5551001\n[Line B]\nPort=0\nNumbers=5551001\n");
     std::pair<std::vector<std::string>, std::string> cases[] = {
         {{}, "keine Leitung angegeben"},
         {{"--line"}, "der Option --line fehlt ihr Wert, richtig ist --line NAME:PORT:NUMMER"},
         {{"--line", "A:0:5551001", "--rate"}, "der Option --rate fehlt ihr Wert"},
         {{"--line", "A:0:5551001", "--verbose", "1"}, "unbekannte Option \"--verbose\""},
+        {{"--line", "A:0:5551001", "--line", "A:0:5551002"},
+         "die Leitung \"A\" ist mit --line zweimal"},
+        {{"--line", "A:0:5551001", "--line", "B:0:5552001,5551001"},
+         "die Rufnummer 5551001 gehört zu den Leitungen \"A\" und \"B\""},
+        {{"--config", sameName}, "[Line A] steht zweimal in der Profildatei"},
+        {{"--config", sameNumber}, "die Rufnummer 5551001 gehört zu den Leitungen \"A\" und \"B\""},
     };
     for (const auto& [args, message] : cases) {
         SCOPED_TRACE(testing::PrintToString(args));

@@ -2,6 +2,8 @@
 // exchange answers itself; README.md describes its sections.
 #include <unistd.h>
 
+#include <set>
+
 #include "options.h"
 #include "profile.h"
 
@@ -21,6 +23,13 @@ std::vector<std::string> NameList(const char* section, const std::string& file) 
         at += DWORD(name.size()) + 1;
     }
     return names;
+}
+
+std::string Folded(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    }
+    return text;
 }
 
 std::string Value(const std::string& section, const std::string& key, const std::string& file) {
@@ -90,8 +99,16 @@ bool LoadConfigFile(const std::string& path, Options& o, std::string& error) {
         return false;
     }
     if (!LoadExchange(path, o, error)) return false;
+    // Section names are compared without case, as the profile reader does:
+    // a second section of one name would only ever show the first one's keys.
+    std::set<std::string> seen;
     for (const std::string& section : NameList(nullptr, path)) {
         if (section.rfind(kLinePrefix, 0) != 0) continue;
+        if (!seen.insert(Folded(section)).second) {
+            error = "[" + section +
+                    "] steht zweimal in der Profildatei; jede Leitung braucht einen eigenen Namen";
+            return false;
+        }
         if (!LoadLine(path, section, o, error)) return false;
     }
     return LoadSpecials(path, o, error);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <map>
+#include <set>
 #include <sstream>
 
 namespace capisim {
@@ -42,7 +44,8 @@ struct OptionInfo {
 constexpr OptionInfo kOptions[] = {
     {"--line", "NAME:PORT:NUMMER[,NUMMER...]",
      "eine Leitung: ihr Name, ihr TCP-Port auf 127.0.0.1 (0: irgendein freier)\n"
-     "und ihre Rufnummern; mehrfach angebbar"},
+     "und ihre Rufnummern; mehrfach angebbar, jeder Name und jede Rufnummer\n"
+     "nur einmal"},
     {"--outside-prefix", "NAME:ZIFFERN",
      "die Ziffern, die die Leitung NAME vor einer externen Nummer wählt\n"
      "(zum Beispiel A:0)"},
@@ -91,13 +94,21 @@ bool PairOptions(const std::vector<std::string>& args,
     return true;
 }
 
-// Applies one option with its value; false with error on a bad value.
+// Applies one option with its value; false with error on a bad value. A
+// --line replaces a line of the profile file with its name, but two --line
+// options with one name are a mistake.
 bool ApplyOption(Options& o, const std::string& option, const std::string& value,
-                 std::vector<std::string>& prefixes, std::string& error) {
+                 std::vector<std::string>& prefixes, std::set<std::string>& named,
+                 std::string& error) {
     if (option == "--line") {
         auto line = ParseLineOption(value);
         if (!line) {
             error = "--line erwartet NAME:PORT:NUMMER[,NUMMER...], nicht \"" + value + "\"";
+            return false;
+        }
+        if (!named.insert(line->name).second) {
+            error = "die Leitung \"" + line->name +
+                    "\" ist mit --line zweimal angegeben; jede Leitung braucht einen eigenen Namen";
             return false;
         }
         PutLine(o, *line);
@@ -127,6 +138,27 @@ bool ApplyOption(Options& o, const std::string& option, const std::string& value
     }
     if (option == "--call-log") o.callLog = value;
     // --config has been read before every other option.
+    return true;
+}
+
+// A number owned twice could only ever reach the first line that has it.
+bool CheckNumbersUnique(const std::vector<LineConfig>& lines, std::string& error) {
+    std::map<std::string, std::string> owners;
+    for (const LineConfig& line : lines) {
+        for (const std::string& number : line.numbers) {
+            auto [owner, fresh] = owners.emplace(number, line.name);
+            if (fresh) continue;
+            if (owner->second == line.name) {
+                error = "die Rufnummer " + number + " steht bei der Leitung \"" + line.name +
+                        "\" zweimal";
+            } else {
+                error = "die Rufnummer " + number + " gehört zu den Leitungen \"" + owner->second +
+                        "\" und \"" + line.name +
+                        "\"; jede Rufnummer darf nur zu einer Leitung gehören";
+            }
+            return false;
+        }
+    }
     return true;
 }
 
@@ -270,8 +302,9 @@ std::optional<Options> ParseCommandLine(const std::vector<std::string>& args, st
         if (option == "--config" && !LoadConfigFile(value, o, error)) return std::nullopt;
     }
     std::vector<std::string> prefixes;
+    std::set<std::string> named;
     for (const auto& [option, value] : given) {
-        if (!ApplyOption(o, option, value, prefixes, error)) return std::nullopt;
+        if (!ApplyOption(o, option, value, prefixes, named, error)) return std::nullopt;
     }
     for (const std::string& option : prefixes) {
         if (!ApplyOutsidePrefix(o, option, error)) return std::nullopt;
@@ -280,6 +313,7 @@ std::optional<Options> ParseCommandLine(const std::vector<std::string>& args, st
         error = "keine Leitung angegeben, mindestens eine --line NAME:PORT:NUMMER ist nötig";
         return std::nullopt;
     }
+    if (!CheckNumbersUnique(o.lines, error)) return std::nullopt;
     return o;
 }
 

@@ -64,6 +64,10 @@ TEST(Options, MistakesNameWhatIsWrong) {
         {{"--line"}, "der Option --line fehlt ihr Wert"},
         {{"--call-log", "--line", "A:0:1"}, "der Option --call-log fehlt ihr Wert"},
         {{"--line", "A:0:1", "extra"}, "unbekannte Option \"extra\""},
+        {{"--line", "A:0:1", "--line", "A:0:2"}, "Leitung \"A\" ist mit --line zweimal"},
+        {{"--line", "A:0:1,2", "--line", "B:0:3,2"},
+         "Rufnummer 2 gehört zu den Leitungen \"A\" und \"B\""},
+        {{"--line", "A:0:1,1"}, "Rufnummer 1 steht bei der Leitung \"A\" zweimal"},
     };
     for (const auto& [args, message] : cases) {
         std::string error;
@@ -114,12 +118,30 @@ TEST_F(ConfigFile, MistakesNameTheirSection) {
         {"[Exchange]\nRate=fast\n", "[Exchange]"},
         {"[Line A]\nPort=0\nNumbers=1\n[Numbers]\n5=sometimes\n", "[Numbers]"},
         {"[Line A]\nPort=0\nNumbers=1\n[Numbers]\n5=reject 1\n", "[Numbers]"},
+        {"[Line A]\nPort=0\nNumbers=1\n[Line A]\nPort=0\nNumbers=2\n", "[Line A] steht zweimal"},
+        {"[Line A]\nPort=0\nNumbers=1\n[Line a]\nPort=0\nNumbers=2\n", "[Line a] steht zweimal"},
     };
     for (const auto& [text, section] : cases) {
         std::string error;
         EXPECT_FALSE(Parse({"--config", Write(text)}, &error)) << text;
         EXPECT_NE(error.find(section), std::string::npos) << error;
     }
+}
+
+// The command line may replace a line of the file, but not give a number
+// that another line of the file owns.
+TEST_F(ConfigFile, LinesOfTheFileAndTheCommandLineShareNoNumber) {
+    std::string path =
+        Write("[Line A]\nPort=0\nNumbers=5551001\n[Line B]\nPort=0\nNumbers=5552001\n");
+    auto replaced = Parse({"--config", path, "--line", "B:0:5552001,5552002"});
+    ASSERT_TRUE(replaced);
+    EXPECT_EQ(replaced->lines.size(), 2u);
+
+    std::string error;
+    EXPECT_FALSE(Parse({"--config", path, "--line", "C:0:5551001"}, &error));
+    EXPECT_NE(error.find("Rufnummer 5551001 gehört zu den Leitungen \"A\" und \"C\""),
+              std::string::npos)
+        << error;
 }
 
 }  // namespace
