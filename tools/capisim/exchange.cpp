@@ -388,6 +388,18 @@ void Exchange::ClearBy(Call& call, int i, TimePoint now) {
     if (call.phase == Call::Phase::kEnded) return;
     int j = 1 - i;
     CallEnd& me = call.end[i];
+    if (call.b3Clearing && call.b3Clearing->towards == j) {
+        // The data connection is still draining toward the other side (the
+        // clearing side sent DISCONNECT_B3_REQ, then DISCONNECT_REQ at once):
+        // the call ends for the other side once the data has reached it.
+        if (me.owner && me.apps[me.owner] != AppRole::kCleared) {
+            Send(me.owner, Make(kDisconnect, kInd, 0, {me.Plci(), 0u}));
+            me.apps[me.owner] = AppRole::kCleared;
+        }
+        call.record.clearedBy = Who(i);
+        call.b3Clearing->thenDisconnect = true;
+        return;
+    }
     bool drain = !call.b3Clearing && me.b3 == B3State::kActive &&
                  call.end[j].b3 == B3State::kActive && call.pipe[i];
     if (!drain) {

@@ -211,6 +211,32 @@ TEST_F(ExchangeTest, ClearingWaitsForConfirmedDataToArrive) {
     EXPECT_EQ(out_.calls[0].clearedBy, "caller");
 }
 
+// The orderly clearing of a link: DISCONNECT_B3_REQ, and DISCONNECT_REQ as
+// soon as its DISCONNECT_B3_IND came. The last block (often an
+// acknowledgement) still reaches the other side before it hears of it.
+TEST_F(ExchangeTest, ClearingTheDataConnectionFirstAlsoWaitsForConfirmedData) {
+    uint32_t plciA = Connected();
+    uint32_t ncciA = plciA | 0x10000u;
+    Message data = Make(kDataB3, kReq, 1, {ncciA, 0u, 2u, 4u, 0u});
+    data.data = {0x01, 0x0A};
+    Put(kA, data);
+    Elapse(1ms);
+    EXPECT_EQ(Info(kA, kDataB3), 0);
+    Put(kA, Make(kDisconnectB3, kReq, 2, {ncciA, Bytes{}}));
+    EXPECT_EQ(Info(kA, kDisconnectB3), 0);
+    EXPECT_EQ(Take(kA, kDisconnectB3, kInd).Value(1), 0u);
+    Put(kA, Make(kDisconnect, kReq, 3, {plciA, Bytes{}}));
+    EXPECT_EQ(Info(kA, kDisconnect), 0);
+    EXPECT_EQ(Take(kA, kDisconnect, kInd).Value(1), 0u);
+    EXPECT_TRUE(out_.inbox[kB].empty()) << "B hears of the clearing only after the data";
+    Elapse(10ms);
+    EXPECT_EQ(Take(kB, kDataB3, kInd).data, (Bytes{0x01, 0x0A}));
+    EXPECT_EQ(Take(kB, kDisconnectB3, kInd).Value(1), 0u);
+    EXPECT_EQ(Take(kB, kDisconnect, kInd).Value(1), 0x3490u);
+    ASSERT_EQ(out_.calls.size(), 1u);
+    EXPECT_EQ(out_.calls[0].clearedBy, "caller");
+}
+
 TEST_F(ExchangeTest, RingingEndsAfterTheRingTimeOrWhenTheCallerGivesUp) {
     Put(kB, Make(kListen, kReq, 1, {1u, 0u, 4u, 0u}));
     Info(kB, kListen);
