@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -78,6 +79,74 @@ TEST(WaitStep, SetReturnsThePreviousHook) {
     ASSERT_TRUE(previous);
     EXPECT_EQ(previous(), PendingEvent::Quit);
     EXPECT_EQ(SetWaitStepHook({})(), PendingEvent::None);
+}
+
+}  // namespace
+
+namespace {
+
+long Millis(Clock::time_point since) {
+    return static_cast<long>(
+        std::chrono::duration_cast<milliseconds>(Clock::now() - since).count());
+}
+
+TEST(WaitSteps, LastsItsStepsAsTimeAndRunsTheHookEveryStep) {
+    HookGuard guard;
+    WaitNews news;
+    int hooked = 0;
+    SetWaitStepHook([&] {
+        ++hooked;
+        return PendingEvent::None;
+    });
+    // News that does not change the outcome wakes the wait but does not
+    // shorten it: ten steps stay a second.
+    std::thread noise([&] {
+        for (int i = 0; i < 50; ++i) {
+            news.Notify();
+            std::this_thread::sleep_for(milliseconds(15));
+        }
+    });
+    auto start = Clock::now();
+    EXPECT_FALSE(WaitSteps(10, news, [] { return false; }));
+    long took = Millis(start);
+    noise.join();
+    EXPECT_GE(took, 1000);
+    EXPECT_LT(took, 1400);
+    EXPECT_GE(hooked, 10);
+    EXPECT_LE(hooked, 11);
+
+    hooked = 0;
+    start = Clock::now();
+    EXPECT_FALSE(WaitSteps(0, news, [] { return false; }));
+    EXPECT_LT(Millis(start), 20);
+    EXPECT_EQ(hooked, 0) << "no wait, no step";
+}
+
+TEST(WaitSteps, NewsEndsTheWaitAtOnce) {
+    WaitNews news;
+    std::atomic<bool> ready{false};
+    Clock::time_point signalled;
+    std::thread other([&] {
+        std::this_thread::sleep_for(milliseconds(250));
+        signalled = Clock::now();
+        ready = true;
+        news.Notify();
+    });
+    EXPECT_TRUE(WaitSteps(100, news, [&] { return ready.load(); }));
+    long late = Millis(signalled);
+    other.join();
+    EXPECT_LT(late, 50) << "the waiter looked again when the news came";
+}
+
+TEST(WaitSteps, QuitEndsTheWait) {
+    HookGuard guard;
+    WaitNews news;
+    int hooked = 0;
+    SetWaitStepHook([&] { return ++hooked == 3 ? PendingEvent::Quit : PendingEvent::Handled; });
+    auto start = Clock::now();
+    EXPECT_FALSE(WaitSteps(50, news, [] { return false; }));
+    EXPECT_EQ(hooked, 3);
+    EXPECT_LT(Millis(start), 400);
 }
 
 }  // namespace
