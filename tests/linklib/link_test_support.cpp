@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
@@ -135,6 +136,10 @@ void WireRecorder::AcceptLoop() {
             close(server);
             return;
         }
+        // The relay must not slow the line down: each packet goes on at once.
+        int yes = 1;
+        setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
+        setsockopt(server, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
         sockets_.push_back(client);
         sockets_.push_back(server);
         threads_.emplace_back([this, client, server] { Relay(client, server, true); });
@@ -148,15 +153,18 @@ void WireRecorder::Relay(int from, int to, bool fromApplication) {
         if (!ReadAll(from, head, 2)) break;
         std::size_t total = static_cast<std::size_t>(head[0] << 8 | head[1]);
         if (total < 2) break;
-        std::vector<std::uint8_t> body(total - 2);
-        if (!ReadAll(from, body.data(), body.size())) break;
+        std::vector<std::uint8_t> packet(total);
+        packet[0] = head[0];
+        packet[1] = head[1];
+        if (!ReadAll(from, packet.data() + 2, total - 2)) break;
         {
             // Recorded before it is passed on, so the order of the record
             // follows cause and effect across both directions.
             std::lock_guard lock(mutex_);
-            messages_.push_back({sequence_++, fromApplication, body});
+            messages_.push_back({sequence_++, fromApplication,
+                                 std::vector<std::uint8_t>(packet.begin() + 2, packet.end())});
         }
-        if (!WriteAll(to, head, 2) || !WriteAll(to, body.data(), body.size())) break;
+        if (!WriteAll(to, packet.data(), packet.size())) break;
     }
     shutdown(to, SHUT_RDWR);
     shutdown(from, SHUT_RDWR);
