@@ -4,6 +4,7 @@
 
 #include "address_book.h"
 #include "caller_names.h"
+#include "command_codec.h"
 #include "corvane.h"
 #include "quorlin_log.h"
 
@@ -14,18 +15,8 @@ constexpr unsigned long kHangUpSteps = 50;
 constexpr unsigned long kFinalHangUpSteps = 20;
 
 const char* CommandName(unsigned char id) {
-    switch (id) {
-        case 0x01:
-            return "VERSION";
-        case 0x10:
-            return "NOTE";
-        case 0x11:
-            return "RAWNOTE";
-        case 0x20:
-            return "SHDOWN";
-        default:
-            return "unbekannt";
-    }
+    const char* name = remote::CommandName(id);
+    return name ? name : "unbekannt";
 }
 
 std::string CallText(const PhoneCall& call, const std::string& name) {

@@ -1,76 +1,12 @@
 #include "monitor_messages.h"
 
+#include "capi_message.h"
+
 namespace monitor {
 namespace {
 
-constexpr std::size_t kHeaderSize = 8;
-
-class Writer {
-public:
-    Writer(std::uint16_t applId, std::uint8_t command, std::uint8_t subcommand,
-           std::uint16_t number) {
-        Word(0).Word(applId).Byte(command).Byte(subcommand).Word(number);
-    }
-    Writer& Byte(std::uint8_t v) {
-        bytes_.push_back(v);
-        return *this;
-    }
-    Writer& Word(std::uint16_t v) { return Byte(std::uint8_t(v)).Byte(std::uint8_t(v >> 8)); }
-    Writer& Dword(std::uint32_t v) { return Word(std::uint16_t(v)).Word(std::uint16_t(v >> 16)); }
-    Writer& EmptyStruct() { return Byte(0); }
-    Bytes Done() {
-        bytes_[0] = std::uint8_t(bytes_.size());
-        bytes_[1] = std::uint8_t(bytes_.size() >> 8);
-        return std::move(bytes_);
-    }
-
-private:
-    Bytes bytes_;
-};
-
-// Reads the parameters of one message; every read past the end fails and
-// leaves the reader failed.
-class Reader {
-public:
-    Reader(const std::uint8_t* message, std::size_t size)
-        : m_(message), end_(size), at_(kHeaderSize) {
-        auto header = ReadHeader(message, size);
-        ok_ = header.has_value();
-        if (ok_) end_ = header->length;
-    }
-    bool Ok() const { return ok_; }
-    std::uint16_t Word() {
-        if (!Need(2)) return 0;
-        std::uint16_t v = std::uint16_t(m_[at_] | m_[at_ + 1] << 8);
-        at_ += 2;
-        return v;
-    }
-    std::uint32_t Dword() {
-        std::uint32_t low = Word();
-        return low | std::uint32_t(Word()) << 16;
-    }
-    Bytes Struct() {
-        if (!Need(1)) return {};
-        std::size_t length = m_[at_++];
-        if (length == 0xFF) length = Word();
-        if (!Need(length)) return {};
-        Bytes s(m_ + at_, m_ + at_ + length);
-        at_ += length;
-        return s;
-    }
-
-private:
-    bool Need(std::size_t n) {
-        if (ok_ && at_ + n <= end_) return true;
-        ok_ = false;
-        return false;
-    }
-
-    const std::uint8_t* m_;
-    std::size_t end_;
-    std::size_t at_;
-    bool ok_;
-};
+using capi::ParamReader;
+using capi::ParamWriter;
 
 bool IsKept(std::uint8_t c) {
     return (c >= '0' && c <= '9') || c == '*' || c == '#';
@@ -96,19 +32,13 @@ constexpr std::uint8_t kPresentationRestricted = 1;
 }  // namespace
 
 std::optional<Header> ReadHeader(const std::uint8_t* message, std::size_t size) {
-    if (!message || size < kHeaderSize) return std::nullopt;
-    Header h;
-    h.length = std::uint16_t(message[0] | message[1] << 8);
-    h.applId = std::uint16_t(message[2] | message[3] << 8);
-    h.command = message[4];
-    h.subcommand = message[5];
-    h.number = std::uint16_t(message[6] | message[7] << 8);
-    if (h.length < kHeaderSize || h.length > size) return std::nullopt;
-    return h;
+    if (!ParamReader(message, size).Ok()) return std::nullopt;
+    return Header{capi::MsgLength(message), capi::Word(message + 2), capi::MsgCommand(message),
+                  capi::MsgSubcommand(message), capi::MsgNumber(message)};
 }
 
 std::optional<std::uint32_t> AddressOf(const std::uint8_t* message, std::size_t size) {
-    Reader r(message, size);
+    ParamReader r(message, size);
     std::uint32_t address = r.Dword();
     if (!r.Ok()) return std::nullopt;
     return address;
@@ -116,18 +46,13 @@ std::optional<std::uint32_t> AddressOf(const std::uint8_t* message, std::size_t 
 
 Bytes ListenReq(std::uint16_t applId, std::uint16_t number, std::uint32_t controller,
                 std::uint32_t cipMask) {
-    return Writer(applId, kListen, kReq, number)
-        .Dword(controller)
-        .Dword(0)
-        .Dword(cipMask)
-        .Dword(0)
-        .EmptyStruct()
-        .EmptyStruct()
-        .Done();
+    return capi::MakeMessage(applId, kListen, kReq, number, [&](ParamWriter& w) {
+        w.Dword(controller).Dword(0).Dword(cipMask).Dword(0).EmptyStruct().EmptyStruct();
+    });
 }
 
 std::optional<std::uint16_t> ListenConfInfo(const std::uint8_t* message, std::size_t size) {
-    Reader r(message, size);
+    ParamReader r(message, size);
     r.Dword();
     std::uint16_t info = r.Word();
     if (!r.Ok()) return std::nullopt;
@@ -136,29 +61,29 @@ std::optional<std::uint16_t> ListenConfInfo(const std::uint8_t* message, std::si
 
 Bytes ConnectResp(std::uint16_t applId, std::uint16_t number, std::uint32_t plci,
                   std::uint16_t reject) {
-    Writer w(applId, kConnect, kResp, number);
-    w.Dword(plci).Word(reject);
-    for (int i = 0; i < 5; ++i) w.EmptyStruct();
-    return w.Done();
+    return capi::MakeMessage(applId, kConnect, kResp, number, [&](ParamWriter& w) {
+        w.Dword(plci).Word(reject);
+        for (int i = 0; i < 5; ++i) w.EmptyStruct();
+    });
 }
 
 Bytes ResponseTo(const std::uint8_t* indication, std::size_t size) {
     auto header = ReadHeader(indication, size);
-    Reader r(indication, size);
+    ParamReader r(indication, size);
     std::uint32_t address = r.Dword();
     if (!header || !r.Ok()) return {};
-    Writer w(header->applId, header->command, kResp, header->number);
-    w.Dword(address);
-    if (header->command == kFacility) {
-        std::uint16_t selector = r.Word();
-        if (!r.Ok()) return {};
-        w.Word(selector).EmptyStruct();
-    }
-    return w.Done();
+    bool facility = header->command == kFacility;
+    std::uint16_t selector = facility ? r.Word() : 0;
+    if (!r.Ok()) return {};
+    return capi::MakeMessage(header->applId, header->command, kResp, header->number,
+                             [&](ParamWriter& w) {
+                                 w.Dword(address);
+                                 if (facility) w.Word(selector).EmptyStruct();
+                             });
 }
 
 std::optional<CallOffer> ReadConnectInd(const std::uint8_t* message, std::size_t size) {
-    Reader r(message, size);
+    ParamReader r(message, size);
     CallOffer offer;
     offer.plci = r.Dword();
     offer.cip = r.Word();

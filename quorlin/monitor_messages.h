@@ -1,6 +1,6 @@
 // The few CAPI 2.0 messages of the call monitor: it listens, is offered
 // calls, lets them pass and answers every indication it is sent. Pure
-// functions from bytes to values and back.
+// functions from bytes to values and back, on the link library's codec.
 #pragma once
 
 #include <cstddef>
@@ -9,21 +9,29 @@
 #include <string>
 #include <vector>
 
+#include "capi_message.h"
+
 namespace monitor {
 
 using Bytes = std::vector<std::uint8_t>;
 
+// Commands and subcommands as they travel (INFO as 0x08).
 enum Command : std::uint8_t {
-    kAlert = 0x01,
-    kConnect = 0x02,
-    kConnectActive = 0x03,
-    kDisconnect = 0x04,
-    kListen = 0x05,
-    kInfo = 0x08,
-    kFacility = 0x80,
-    kManufacturer = 0xFF,
+    kAlert = capi::kAlert,
+    kConnect = capi::kConnect,
+    kConnectActive = capi::kConnectActive,
+    kDisconnect = capi::kDisconnect,
+    kListen = capi::kListen,
+    kInfo = capi::kInfoOnWire,
+    kFacility = capi::kFacility,
+    kManufacturer = capi::kManufacturer,
 };
-enum Subcommand : std::uint8_t { kReq = 0x80, kConf = 0x81, kInd = 0x82, kResp = 0x83 };
+enum Subcommand : std::uint8_t {
+    kReq = 0x80 | capi::kReq,
+    kConf = 0x80 | capi::kConf,
+    kInd = 0x80 | capi::kInd,
+    kResp = 0x80 | capi::kResp,
+};
 
 // CONNECT_RESP Reject value: the call is not for this application; it goes
 // on ringing for the telephones on the line.

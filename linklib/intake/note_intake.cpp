@@ -1,0 +1,209 @@
+#include "note_intake.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <mutex>
+#include <vector>
+
+#include "config_keys.h"
+#include "link_log.h"
+#include "locations.h"
+#include "msgbox.h"
+#include "note_folders.h"
+#include "note_handoff.h"
+#include "note_item.h"
+#include "paths.h"
+#include "platform.h"
+#include "settings_file.h"
+#include "textcodec.h"
+
+namespace {
+
+constexpr const char* kCaption = "quorlin";
+constexpr const char* kWebSite = "https://www.quillmark.de/telvora";
+constexpr size_t kMaxReplyChars = 255;
+constexpr unsigned short kStored = 0, kStoreFailed = 1, kBadArguments = 2;
+
+std::mutex g_replyMutex;
+std::string g_reply;  // the last reply, valid until the next RAWNOTE
+
+// The store directory must exist; its last level is made when missing,
+// else the intake files beside the application.
+std::string UsableStoreDir(const std::string& appDir) {
+    std::string dir = ReadRegistryValue(cfg::kRegistryStoreDir).value_or(appDir);
+    mkdir(dir.c_str(), 0777);
+    struct stat st;
+    if (stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return dir;
+    return appDir;
+}
+
+// Fields split at the first count "|"; the last takes the rest, bars and all.
+bool SplitFields(const std::string& text, size_t count, std::vector<std::string>& fields) {
+    fields.clear();
+    size_t at = 0;
+    for (size_t i = 0; i < count; ++i) {
+        size_t bar = text.find('|', at);
+        if (bar == std::string::npos) return false;
+        fields.push_back(text.substr(at, bar - at));
+        at = bar + 1;
+    }
+    fields.push_back(text.substr(at));
+    return true;
+}
+
+std::string WithLfLineEnds(const std::string& text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+        out += text[i];
+    }
+    return out;
+}
+
+void StoreMissingMessage(const std::string& notesFile) {
+    ShowMessageBox("Die Datei '" + notesFile +
+                       "'\nzuständig für die Speicherung der Notizen\nwurde nicht gefunden!\n\n"
+                       "Bitte korregieren dieser Fehler oder \ninstallieren Sie Telvora. Die "
+                       "neueste\nVersion von Telvora finden Sie auf der\nWEB-Seite " +
+                       kWebSite,
+                   kCaption, MB_ICONEXCLAMATION);
+}
+
+// The folder's directory as the notes data file names it; an empty name is
+// written back as the section name.
+std::string FolderDirOf(const IntakePaths& paths, const char* section) {
+    SettingsFile notes(paths.notesFile);
+    std::string path = notes.ReadText(section, "folderPath");
+    if (path.empty()) {
+        path = section;
+        notes.WriteText(section, "folderPath", path.c_str());
+    }
+    return FolderDir(paths.storeDir, path);
+}
+
+// velo shows the new item; a running velo finds it on its own.
+void StartVelo() {
+    std::string velo = JoinPath(ProgramDir(), "velo");
+    if (access(velo.c_str(), X_OK) != 0) {
+        ShowMessageBox(std::string("Das Programm 'velo' wurde nicht gefunden!\n\n"
+                                   "Bitte installieren Sie Telvora. Die neueste\nVersion von "
+                                   "Telvora finden Sie auf der\nWEB-Seite ") +
+                           kWebSite,
+                       kCaption, MB_ICONEXCLAMATION);
+        return;
+    }
+    StartDetachedProgram(velo, {"-n"});
+}
+
+int StateFor(const IntakePaths& paths, const char* relaySection) {
+    SettingsFile cfg(paths.configFile);
+    return cfg.Read(cfg::RelayKeys(relaySection).relay) > 0 ? kStateWaitingRelay : kStateReceived;
+}
+
+struct IncomingNote {
+    std::string info, msn, number, name, subject, text;
+};
+
+unsigned short StoreNote(const IntakePaths& paths, const IncomingNote& in) {
+    std::string dir = FolderDirOf(paths, FolderSection(kInNotes));
+    auto file = CreateNoteTextFile(dir, std::time(nullptr));
+    if (!file) {
+        struct stat st;
+        if (stat(dir.c_str(), &st) != 0) StoreMissingMessage(paths.notesFile);
+        return kStoreFailed;
+    }
+    if (!WriteNoteText(JoinPath(dir, file->name), WithLfLineEnds(in.text))) return kStoreFailed;
+    NoteItem item(file->time);
+    item.Set(NoteItem::kInfo, in.info);
+    item.Set(NoteItem::kMsn, in.msn);
+    item.SetNumber(NoteItem::kState, StateFor(paths, cfg::kRelayNote));
+    item.SetNumber(NoteItem::kRead, 0);
+    item.Set(NoteItem::kName, in.name);
+    item.Set(NoteItem::kNumber, in.number);
+    item.Set(NoteItem::kSubject, in.subject);
+    item.Set(NoteItem::kTextFile, file->name);
+    if (!HandOverItem(paths.notesFile, FolderSection(kInNotes), item.FormatHandoff()))
+        return kStoreFailed;
+    StartVelo();
+    return kStored;
+}
+
+// The reply file's text, at most 255 characters.
+std::string ReplyText(const IntakePaths& paths) {
+    SettingsFile cfg(paths.configFile);
+    std::string id = cfg.ReadText(cfg::kParameters, "respMsgID", "");
+    std::string name = cfg.ReadText(cfg::kParameters, cfg::RespMsgKey(id).c_str(), "");
+    std::string path = JoinPath(DirOf(paths.configFile), name);
+    LinkLog().Printf("--GetRespMsgFileName: lpszMsgPathFileName=[%s]\n", path.c_str());
+    if (name.empty()) return "";
+    return ReadNoteText(path, kMaxReplyChars);
+}
+
+bool ValidArgs(const char* appName, const char* args) {
+    return appName && *appName && args && *args;
+}
+
+}  // namespace
+
+IntakePaths IntakePathsFor(const std::string& appName) {
+    IntakePaths paths;
+    std::string appDir = DirOf(appName);
+    if (appDir.empty()) appDir = "/";
+    paths.configFile = JoinPath(appDir, cfg::kFileName);
+    paths.storeDir = UsableStoreDir(appDir);
+    paths.notesFile = JoinPath(paths.storeDir, "Notes.dat");
+    return paths;
+}
+
+unsigned short RCmdNote(unsigned int, char* appName, char*, char* args, unsigned char**,
+                        unsigned long*) {
+    LinkLog().Write("++RCmdNote\n");
+    if (!ValidArgs(appName, args)) return kBadArguments;
+    std::vector<std::string> f;
+    if (!SplitFields(Cp1252ToUtf8(args), 3, f)) return kBadArguments;
+    return StoreNote(IntakePathsFor(appName), IncomingNote{"", "", f[0], f[1], f[2], f[3]});
+}
+
+unsigned short RCmdRawNote(unsigned int, char* appName, char* connectionPar, char* args,
+                           unsigned char** reply, unsigned long* replyLength) {
+    LinkLog().Write("++RCmdRawNote:\n");
+    if (!ValidArgs(appName, args)) return kBadArguments;
+    std::vector<std::string> f;
+    if (!SplitFields(Cp1252ToUtf8(args), 6, f)) return kBadArguments;
+    IntakePaths paths = IntakePathsFor(appName);
+    std::string msn = connectionPar ? Cp1252ToUtf8(connectionPar) : "";
+    unsigned short result = StoreNote(paths, IncomingNote{f[1], msn, f[3], f[4], f[5], f[6]});
+    if (result != kStored) return result;
+    std::lock_guard<std::mutex> lock(g_replyMutex);
+    g_reply = Utf8ToCp1252(ReplyText(paths));
+    if (reply) *reply = reinterpret_cast<unsigned char*>(g_reply.data());
+    if (replyLength) *replyLength = g_reply.size();
+    LinkLog().Write("--RCmdRawNote:\n");
+    return kStored;
+}
+
+int PhoneCallIntake(const std::string& appName, std::time_t time, const std::string& msn,
+                    const std::string& number, const std::string& name, const std::string& info) {
+    LinkLog().Write("++PhoneCall\n");
+    if (appName.empty()) return 0;
+    IntakePaths paths = IntakePathsFor(appName);
+    FolderDirOf(paths, FolderSection(kPhoneCalls));
+    NoteItem item(time);
+    item.SetNumber(NoteItem::kType, static_cast<int>(NoteType::Call));
+    item.SetNumber(NoteItem::kRead, 0);
+    item.Set(NoteItem::kInfo, info);
+    item.Set(NoteItem::kMsn, msn);
+    item.SetNumber(NoteItem::kState, StateFor(paths, cfg::kRelayCall));
+    item.Set(NoteItem::kName, name);
+    item.Set(NoteItem::kNumber, number);
+    item.Set(NoteItem::kSubject, "Anruf");
+    // The name is kept with the call, though no text is written for it.
+    item.Set(NoteItem::kTextFile, NoteTextFileName(time));
+    if (!HandOverItem(paths.notesFile, FolderSection(kPhoneCalls), item.FormatHandoff())) return 0;
+    StartVelo();
+    LinkLog().Write("--PhoneCall\n");
+    return 1;
+}

@@ -1,0 +1,51 @@
+#include "current_link.h"
+
+#include <mutex>
+
+namespace {
+
+// The mutex keeps an indication from reaching an interface that is being
+// destroyed: the table's destructor forgets the pair under it.
+struct Current {
+    std::mutex mutex;
+    CRComInterface* iface = nullptr;
+    CRComLink* link = nullptr;
+};
+
+Current& TheCurrent() {
+    static Current* current = new Current;
+    return *current;
+}
+
+}  // namespace
+
+void MakeCurrentLink(CRComInterface* iface, CRComLink* link) {
+    Current& c = TheCurrent();
+    std::lock_guard lock(c.mutex);
+    c.iface = iface;
+    c.link = link;
+}
+
+void ForgetCurrentLink(const CRComLink* link) {
+    Current& c = TheCurrent();
+    std::lock_guard lock(c.mutex);
+    if (c.link != link) return;
+    c.iface = nullptr;
+    c.link = nullptr;
+}
+
+bool WithCurrentInterface(const std::function<void(CRComInterface&)>& f) {
+    Current& c = TheCurrent();
+    std::lock_guard lock(c.mutex);
+    if (!c.iface) return false;
+    f(*c.iface);
+    return true;
+}
+
+bool WithCurrentLink(const std::function<void(CRComLink&)>& f) {
+    Current& c = TheCurrent();
+    std::lock_guard lock(c.mutex);
+    if (!c.link) return false;
+    f(*c.link);
+    return true;
+}

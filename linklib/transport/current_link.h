@@ -1,0 +1,18 @@
+// Which CRComObj the carrier's indications reach: the most recently
+// constructed one, through its interface and carrier table.
+#pragma once
+
+#include <functional>
+
+class CRComInterface;
+class CRComLink;
+
+// Makes the pair current (a new CRComObj's table does so when it is made).
+void MakeCurrentLink(CRComInterface* iface, CRComLink* link);
+// The pair of link stops being current, if it still is.
+void ForgetCurrentLink(const CRComLink* link);
+
+// Runs f on the current interface, or on the current table, while neither
+// can be destroyed; false when there is none.
+bool WithCurrentInterface(const std::function<void(CRComInterface&)>& f);
+bool WithCurrentLink(const std::function<void(CRComLink&)>& f);
