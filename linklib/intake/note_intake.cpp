@@ -16,6 +16,7 @@
 #include "note_handoff.h"
 #include "note_item.h"
 #include "paths.h"
+#include "resent_notes.h"
 #include "platform.h"
 #include "settings_file.h"
 #include "textcodec.h"
@@ -107,7 +108,31 @@ struct IncomingNote {
     std::string info, msn, number, name, subject, text;
 };
 
+unsigned short FileNote(const IntakePaths& paths, const IncomingNote& in);
+
+// Everything the sender sent, so that a resend is recognised.
+std::string NoteKey(const IncomingNote& in) {
+    std::string key;
+    for (const std::string* field : {&in.info, &in.number, &in.name, &in.subject, &in.text}) {
+        key += *field;
+        key += '\x1F';
+    }
+    return key;
+}
+
 unsigned short StoreNote(const IntakePaths& paths, const IncomingNote& in) {
+    auto now = RecentNotes::Clock::now();
+    std::string key = NoteKey(in);
+    if (TheRecentNotes().FiledLately(paths.notesFile, key, now)) {
+        LinkLog().Write("  StoreNote: the same note came again shortly after, filed once\n");
+        return kStored;
+    }
+    unsigned short result = FileNote(paths, in);
+    if (result == kStored) TheRecentNotes().Filed(paths.notesFile, key, now);
+    return result;
+}
+
+unsigned short FileNote(const IntakePaths& paths, const IncomingNote& in) {
     std::string dir = FolderDirOf(paths, FolderSection(kInNotes));
     auto file = CreateNoteTextFile(dir, std::time(nullptr));
     if (!file) {

@@ -97,7 +97,7 @@ TEST_F(NoteIntakeTest, ARawNoteAnswersWithTheReplyFile) {
     for (const Case& c : cases) {
         dir_.Put("respMsg1.txt", c.file);
         std::string reply;
-        ASSERT_EQ(RawNote("1.1|Telvora 1.0||030 123|Hans|Hallo|Text", &reply), 0);
+        ASSERT_EQ(RawNote("1.1|Telvora 1.0||030 123|Hans|Hallo|Text " + c.reply, &reply), 0);
         EXPECT_EQ(reply, c.reply);
         auto item = Taken("InNotes");
         ASSERT_TRUE(item);
@@ -121,6 +121,24 @@ TEST_F(NoteIntakeTest, NotesOfOneSecondKeepTheirOwnTexts) {
     EXPECT_NE(a->NoteId(), b->NoteId());
     EXPECT_EQ(dir_.Get("InNotes/" + a->Get(NoteItem::kTextFile)), "first");
     EXPECT_EQ(dir_.Get("InNotes/" + b->Get(NoteItem::kTextFile)), "second");
+}
+
+// The sender lost the line before the answer came and sends the note again.
+TEST_F(NoteIntakeTest, ANoteSentAgainIsFiledOnce) {
+    dir_.Put("Telvora.cfg", "[Parameters]\nrespMsgID=1\nrespMsg1=r.txt\n");
+    dir_.Put("r.txt", "Danke");
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        std::string reply;
+        ASSERT_EQ(RawNote("1.1|Telvora 1.0||030 123|Hans|Hallo|Bis morgen", &reply), 0);
+        EXPECT_EQ(reply, "Danke") << "the resend is answered as the first was";
+        ASSERT_EQ(Note("030 123|Hans|Hallo|Bis morgen"), 0);
+    }
+    EXPECT_TRUE(Taken("InNotes"));
+    EXPECT_TRUE(Taken("InNotes")) << "the note line is a note of its own";
+    EXPECT_FALSE(Taken("InNotes"));
+    EXPECT_EQ(FilesIn("InNotes"), 2u);
+    ASSERT_EQ(Note("030 123|Hans|Hallo|Bis übermorgen"), 0);
+    EXPECT_TRUE(Taken("InNotes")) << "another text is another note";
 }
 
 TEST_F(NoteIntakeTest, ACallIsFiledWithoutAText) {
