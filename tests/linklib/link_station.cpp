@@ -29,6 +29,12 @@ public:
     using CRComObj::WaitForId;
 };
 
+long SteadyMicros() {
+    return static_cast<long>(
+        std::chrono::duration_cast<std::chrono::microseconds>(Clock::now().time_since_epoch())
+            .count());
+}
+
 // The byte at position i of a test stream with this seed.
 std::uint8_t PatternByte(std::uint32_t seed, std::size_t i) {
     return static_cast<std::uint8_t>((i * 31 + seed * 17 + (i >> 8)) & 0xFF);
@@ -183,6 +189,26 @@ struct Station {
             unsigned long length = 0;
             unsigned short rc = link->Get(block, &length, steps);
             return "raw-get " + std::to_string(rc) + " " + Hex(block, length);
+        }
+        // With the time of the steady clock, which all processes share: when
+        // the block was handed over, when the get returned.
+        if (command == "stamp-send") {
+            std::string hex;
+            in >> hex;
+            std::vector<std::uint8_t> block = FromHex(hex);
+            long at = SteadyMicros();
+            unsigned short rc = link->Send(block.data(), block.size(), 250);
+            return "stamp-send " + std::to_string(rc) + " " + std::to_string(at);
+        }
+        if (command == "stamp-get") {
+            unsigned long steps = 250;
+            in >> steps;
+            std::uint8_t block[128];
+            unsigned long length = 0;
+            auto start = Clock::now();
+            unsigned short rc = link->Get(block, &length, steps);
+            return "stamp-get " + std::to_string(rc) + " " + Hex(block, length) + " " +
+                   std::to_string(Millis(start)) + " " + std::to_string(SteadyMicros());
         }
         if (command == "ack-frames") {
             int count = 0;
