@@ -36,6 +36,7 @@ class AnsweringStation::Server : public CRServerObj {
 public:
     static constexpr unsigned char kNoResponse = 0;
 
+    Server() { m_dwDataTimeout = kSilentCallerSteps; }
     void ForgetResponse() { m_bRespId = kNoResponse; }
     unsigned char ResponseId() const { return m_bRespId; }
 };
@@ -72,6 +73,7 @@ void AnsweringStation::ServeConnection() {
     std::string parameter = server_->GetConnectionPar();
     Log().Event("Datenverbindung angenommen" +
                 (parameter.empty() ? std::string() : " (" + parameter + ")"));
+    silent_ = false;
     unsigned short rc = server_->WaitForReqId();
     if (rc != RCO_OK) {
         Log().Event(std::string("Keine Identifikation der Gegenstelle: ") +
@@ -82,7 +84,9 @@ void AnsweringStation::ServeConnection() {
     // A caller that fell silent or spoke wrongly is not kept on the line. On
     // a stop the waits no longer wait, so Finish hangs up instead.
     if (server_->IsConnected() && !stop_.Requested()) {
-        Log().Event(std::string("Verbindung wird getrennt: ") + server_->GetErrorText(rc));
+        if (!silent_) {
+            Log().Event(std::string("Verbindung wird getrennt: ") + server_->GetErrorText(rc));
+        }
         server_->Disconnect(kHangUpSteps);
     }
     unsigned short reason = 0;
@@ -96,8 +100,15 @@ void AnsweringStation::ServeConnection() {
 unsigned short AnsweringStation::ServeCommands() {
     for (;;) {
         server_->ForgetResponse();
+        auto start = std::chrono::steady_clock::now();
         unsigned short rc = server_->WaitForRemCmd();
         if (server_->ResponseId() != Server::kNoResponse) LogCommand(rc);
+        if (rc == RCO_ZERO_LENGTH_MSG && server_->IsConnected() &&
+            std::chrono::steady_clock::now() - start >= kWaitStep * kSilentCallerSteps) {
+            Log().Event("Der Anrufer hat " + std::to_string(kSilentCallerSteps / 10) +
+                        " s lang nichts gesendet; Verbindung wird getrennt");
+            silent_ = true;
+        }
         if (rc != RCO_OK || !server_->IsConnected()) return rc;
     }
 }

@@ -16,6 +16,10 @@ public:
     // How long a connection may go on after a stop request before its waits
     // give up, so that quorlin ends within 10 s.
     static constexpr std::chrono::seconds kStopGrace{4};
+    // A caller that sends nothing for this long is hung up on; the link's
+    // own time-out of 25 s would keep the one data channel from everyone
+    // else for no good.
+    static constexpr unsigned long kSilentCallerSteps = 100;
 
     AnsweringStation(std::string appName, StopRequest& stop, CallQueue& calls);
     ~AnsweringStation();
@@ -48,4 +52,5 @@ private:
     CallQueue& calls_;
     std::unique_ptr<Server> server_;
     bool filing_ = false;
+    bool silent_ = false;  // the connection ends because the caller said nothing
 };

@@ -11,6 +11,7 @@
 #include "answering_station.h"
 #include "call_queue.h"
 #include "corvane.h"
+#include "install_lock.h"
 #include "monitor_service.h"
 #include "paths.h"
 #include "quorlin_log.h"
@@ -95,11 +96,34 @@ bool StartMonitor(MonitorService& monitor, CallQueue& calls, StopRequest& stop,
     return false;
 }
 
+// Without the monitor, an application that only watches the driver
+// connection still tells when it is gone.
+bool WatchDriver(MonitorService& monitor, StopRequest& stop, std::atomic<bool>& lineLost) {
+    auto error =
+        monitor.Start([](const PhoneCall&) {},
+                      [&stop, &lineLost](unsigned code) {
+                          Log().Failure("Die Verbindung zum ISDN-Treiber ist abgerissen (" +
+                                        Hex(code) + "); quorlin endet.");
+                          lineLost = true;
+                          stop.Request();
+                      },
+                      false);
+    if (error) Log().Debug().Printf("**WatchDriver: CAPI error 0x%04X\n", *error);
+    return !error;
+}
+
 int Run(const QuorlinOptions& options) {
     StopRequest stop;
     SignalWatcher signals(stop);
     Log().Init(JoinPath(InstallDir(), "Telvora.cfg"));
+    Log().TakeOverStandardError();
     std::string appName = JoinPath(InstallDir(), "quorlin");
+    InstallLock installation;
+    std::string error;
+    if (!installation.Take(InstallDir(), error)) {
+        Log().Failure(error + " quorlin endet.");
+        return 1;
+    }
     Log().Event("quorlin startet, Installationsverzeichnis " + InstallDir());
     if (!RCOInitLinkDLL(TRUE)) {
         Log().Failure("Die ISDN-Schnittstelle kann nicht gestartet werden; quorlin endet.");
@@ -116,7 +140,12 @@ int Run(const QuorlinOptions& options) {
     }
     MonitorService monitor;
     std::atomic<bool> lineLost{false};
-    bool monitoring = !options.noMonitor && StartMonitor(monitor, calls, stop, lineLost);
+    bool monitoring = false;
+    if (options.noMonitor) {
+        WatchDriver(monitor, stop, lineLost);
+    } else {
+        monitoring = StartMonitor(monitor, calls, stop, lineLost);
+    }
     Log().Event(monitoring ? "Bereit: Notizen werden angenommen, Anrufe erfasst"
                            : "Bereit: Notizen werden angenommen");
     station.Run();
@@ -143,5 +172,8 @@ int main(int argc, char** argv) {
     // Blocked before any thread starts, so every thread inherits the mask.
     sigset_t set = StopSignals();
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    // An exchange that goes away in the middle of a call must not end
+    // quorlin on a write to its socket; the write fails, and that is noticed.
+    std::signal(SIGPIPE, SIG_IGN);
     return Run(options);
 }

@@ -39,14 +39,15 @@ MonitorService::~MonitorService() {
     Stop();
 }
 
-std::optional<unsigned> MonitorService::Start(CallMonitor::Reporter report, LostHandler lost) {
+std::optional<unsigned> MonitorService::Start(CallMonitor::Reporter report, LostHandler lost,
+                                              bool listen) {
     unsigned rc = capi20_register(kMaxLogicalConnections, kMaxB3Blocks, kMaxB3Length, &applId_);
     if (rc != 0) return rc;
     registered_ = true;
     Log().Debug().Printf("  MonitorService registered (ApplID=%u)\n", applId_);
     stop_ = false;
     state_ = CallMonitor::ListenState::Pending;
-    thread_ = std::thread(&MonitorService::Run, this, std::move(report), std::move(lost));
+    thread_ = std::thread(&MonitorService::Run, this, std::move(report), std::move(lost), listen);
     return std::nullopt;
 }
 
@@ -69,10 +70,10 @@ void MonitorService::Stop() {
     Log().Debug().Write("  MonitorService released\n");
 }
 
-void MonitorService::Run(CallMonitor::Reporter report, LostHandler lost) {
+void MonitorService::Run(CallMonitor::Reporter report, LostHandler lost, bool listen) {
     Outbox outbox(applId_);
     CallMonitor monitor(static_cast<std::uint16_t>(applId_), outbox, std::move(report));
-    monitor.Listen(kController);
+    if (listen) monitor.Listen(kController);
     int fd = capi20_fileno(applId_);
     while (!stop_) {
         if (auto error = DrainMessages(monitor)) return LineLost(*error, lost);

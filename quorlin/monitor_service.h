@@ -23,8 +23,11 @@ public:
 
     // Registers the application (on the calling thread, because libcapi20's
     // registration is not made for two threads at once) and starts the
-    // thread that listens and reads. The CAPI error when it cannot register.
-    std::optional<unsigned> Start(CallMonitor::Reporter report, LostHandler lost);
+    // thread that listens and reads. Without listen the application only
+    // watches the driver connection, so that its loss is noticed. The CAPI
+    // error when it cannot register.
+    std::optional<unsigned> Start(CallMonitor::Reporter report, LostHandler lost,
+                                  bool listen = true);
     // Waits until the controller answered the listen request.
     CallMonitor::ListenState WaitUntilListening(std::chrono::milliseconds timeout) const;
     // The Info the controller refused the listen request with.
@@ -34,7 +37,7 @@ public:
 
 private:
     class Outbox;
-    void Run(CallMonitor::Reporter report, LostHandler lost);
+    void Run(CallMonitor::Reporter report, LostHandler lost, bool listen);
     std::optional<unsigned> DrainMessages(CallMonitor& monitor);
     void LineLost(unsigned error, const LostHandler& lost);
 

@@ -154,6 +154,11 @@ bool CapisimProcess::Running() {
     return false;
 }
 
+void CapisimProcess::Kill() {
+    if (pid_ > 0 && Running()) kill(pid_, SIGKILL);
+    Stop(10s);
+}
+
 int CapisimProcess::Stop(std::chrono::milliseconds timeout) {
     if (stdin_ >= 0) close(stdin_);
     stdin_ = -1;

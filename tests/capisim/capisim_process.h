@@ -54,6 +54,8 @@ public:
     // Closes standard input and waits for the exit; the exit status, or -1
     // when it had to be killed.
     int Stop(std::chrono::milliseconds timeout = 10s);
+    // Ends it at once, as a crash would: nobody is told.
+    void Kill();
     bool Running();
     pid_t Pid() const { return pid_; }
 

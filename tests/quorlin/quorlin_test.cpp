@@ -240,16 +240,85 @@ TEST_F(QuorlinTest, WithoutTheMonitorTelephoneCallsFindNobody) {
     EXPECT_FALSE(PendingItem(station->NotesFile(), "PhoneCalls"));
 }
 
+// The exchange goes away: with the monitor, with only the watch of
+// --no-monitor, and in the middle of a call (a write then meets a closed
+// socket). quorlin ends with its reason and its last line each time, and
+// libcapi20's own complaints stay out of its output.
 TEST_F(QuorlinTest, ALostDriverConnectionEndsQuorlinWithItsReason) {
-    StartQuorlin(true);
-    // This test ends quorlin itself.
-    std::unique_ptr<QuorlinStation> station = std::move(station_);
-    capisim_.Stop();
-    EXPECT_EQ(station->Process().Wait(10s), 1);
-    EXPECT_NE(station->Errors().find("Die Verbindung zum ISDN-Treiber ist abgerissen (0x"),
-              std::string::npos)
-        << station->Errors();
-    EXPECT_TRUE(station->Process().WaitForLine("quorlin beendet", 1s));
+    struct Case {
+        const char* name;
+        std::vector<std::string> args;
+        bool duringCall;
+    } cases[] = {
+        {"monitor", {}, false},
+        {"no monitor", {"--no-monitor"}, false},
+        {"during a call", {"--no-monitor"}, true},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        capitest::CapisimProcess exchange;
+        ASSERT_TRUE(exchange.Start(
+            {"--line", std::string("Q:0:") + kStationNumber, "--line", "C:0:5552001"}));
+        QuorlinStation station(dir_.Path(), "lost" + std::to_string(++n), exchange.Port("Q"), true);
+        ASSERT_TRUE(station.Start(c.args)) << station.Errors();
+        std::unique_ptr<ChildProcess> caller;
+        if (c.duringCall) {
+            auto env =
+                CallerEnvironment(dir_.Path(), "caller" + std::to_string(n), exchange.Port("C"));
+            caller = std::make_unique<ChildProcess>(
+                NOTE_CLIENT_PATH, std::vector<std::string>{kStationNumber, "hold 30"}, env,
+                dir_.File("caller" + std::to_string(n)), dir_.File("caller-stderr.txt"));
+            ASSERT_TRUE(caller->WaitForLine("holding", 30s));
+            ASSERT_TRUE(station.Process().WaitForLine("Befehl VERSION", 10s));
+        }
+        exchange.Kill();
+        EXPECT_EQ(station.Process().Wait(10s), 1) << station.Errors();
+        EXPECT_NE(station.Errors().find("Die Verbindung zum ISDN-Treiber ist abgerissen (0x"),
+                  std::string::npos)
+            << station.Errors();
+        EXPECT_TRUE(station.Process().WaitForLine("quorlin beendet", 1s));
+        EXPECT_EQ(station.Errors().find("CapiDebug"), std::string::npos) << station.Errors();
+        for (const std::string& line : station.Process().Lines()) {
+            EXPECT_EQ(line.find("CapiDebug"), std::string::npos) << line;
+        }
+    }
+}
+
+// What would leave quorlin unable to work, or working twice, stops it at once.
+TEST_F(QuorlinTest, AStartThatCannotWorkIsRefused) {
+    QuorlinStation* first = StartQuorlin(true);
+    struct Case {
+        const char* name;
+        std::map<std::string, std::string> env;
+        std::vector<std::string> args;
+        std::string error;
+    } cases[] = {
+        {"a second quorlin",
+         {{"TELVORA_HOME", first->InstallDir()}},
+         {},
+         "läuft schon ein quorlin; ein zweites würde jeden Anruf doppelt ablegen"},
+        {"no installation directory",
+         {{"TELVORA_HOME", dir_.File("nirgends")}},
+         {},
+         "Das Installationsverzeichnis " + dir_.File("nirgends") +
+             " ist nicht benutzbar: es gibt es nicht"},
+        {"listening refused",
+         {{"TELVORA_CAPI_LIBRARY", FAKE_CAPI_PATH}, {"FAKE_CAPI_MODE", "refuse-listen"}},
+         {"--no-monitor"},
+         "Datenanrufe können nicht angenommen werden"},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QuorlinStation other(dir_.Path(), "other" + std::to_string(++n), capisim_.Port("Q"), true);
+        other.Launch(c.args, c.env);
+        EXPECT_EQ(other.Process().Wait(15s), 1);
+        EXPECT_NE(other.Errors().find(c.error), std::string::npos) << other.Errors();
+        for (const std::string& line : other.Process().Lines()) {
+            EXPECT_EQ(line.find("Bereit"), std::string::npos) << line;
+        }
+    }
 }
 
 }  // namespace

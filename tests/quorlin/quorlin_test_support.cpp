@@ -35,14 +35,20 @@ QuorlinStation::QuorlinStation(const std::string& root, const std::string& name,
     WriteFile(InstallDir() + "/Telvora.cfg", "[Parameters]\ndebug=1\n");
 }
 
-bool QuorlinStation::Start(const std::vector<std::string>& args) {
-    std::string home = dir_ + "/home";
-    process_ = std::make_unique<ChildProcess>(
-        dir_ + "/bin/quorlin", args,
-        std::map<std::string, std::string>{
-            {"HOME", home}, {"TELVORA_HOME", InstallDir()}, {"XDG_CONFIG_HOME", home + "/.config"}},
-        dir_ + "/work", dir_ + "/stderr.txt");
+bool QuorlinStation::Start(const std::vector<std::string>& args,
+                           const std::map<std::string, std::string>& env) {
+    Launch(args, env);
     return process_->Started() && process_->WaitForLine("Bereit", 20s).has_value();
+}
+
+void QuorlinStation::Launch(const std::vector<std::string>& args,
+                            const std::map<std::string, std::string>& env) {
+    std::string home = dir_ + "/home";
+    std::map<std::string, std::string> all{
+        {"HOME", home}, {"TELVORA_HOME", InstallDir()}, {"XDG_CONFIG_HOME", home + "/.config"}};
+    for (const auto& [k, v] : env) all[k] = v;
+    process_ = std::make_unique<ChildProcess>(dir_ + "/bin/quorlin", args, all, dir_ + "/work",
+                                              dir_ + "/stderr.txt");
 }
 
 std::string QuorlinStation::Errors() const {

@@ -27,7 +27,11 @@ class QuorlinStation {
 public:
     QuorlinStation(const std::string& root, const std::string& name, int capiPort, bool withVelo);
     // Starts quorlin and waits for its ready line; false when it did not come.
-    bool Start(const std::vector<std::string>& args = {});
+    bool Start(const std::vector<std::string>& args = {},
+               const std::map<std::string, std::string>& env = {});
+    // Starts quorlin without waiting for anything.
+    void Launch(const std::vector<std::string>& args = {},
+                const std::map<std::string, std::string>& env = {});
     ChildProcess& Process() { return *process_; }
 
     std::string InstallDir() const { return dir_ + "/install"; }
