@@ -34,3 +34,8 @@ void LinkConnection::OnB3Connected() {
 void LinkConnection::OnAllDataSent() {
     Report("data sent", [] { RCODataSentInd(); });
 }
+
+void LinkConnection::OnDataReceived(const std::uint8_t* data, std::size_t length) {
+    BufferedConnection::OnDataReceived(data, length);
+    RCODataRecvInd();
+}

@@ -18,6 +18,7 @@ protected:
     void OnDisconnected(std::uint16_t reason) override;
     void OnB3Connected() override;
     void OnAllDataSent() override;
+    void OnDataReceived(const std::uint8_t* data, std::size_t length) override;
 
 private:
     void Report(const char* what, const std::function<void()>& indication);

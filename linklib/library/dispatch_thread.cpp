@@ -96,14 +96,17 @@ private:
         return wake ? Millis(*wake - now) : -1;
     }
 
-    // When a block arrives, and every 100 ms while blocks stay unread.
+    // The connection object tells of each block as it arrives; while
+    // blocks stay unread, that is repeated every 100 ms.
     void TellReceived() {
         std::uint64_t arrived = corvane_->ChunksArrived();
         auto now = LinkClock::now();
-        bool fresh = arrived != seenChunks_;
-        seenChunks_ = arrived;
-        if (corvane_->ReceivedChunks() == 0) return;
-        if (!fresh && now - lastReceivedInd_ < kRepeat) return;
+        if (arrived != seenChunks_) {
+            seenChunks_ = arrived;
+            lastReceivedInd_ = now;
+            return;
+        }
+        if (corvane_->ReceivedChunks() == 0 || now - lastReceivedInd_ < kRepeat) return;
         lastReceivedInd_ = now;
         RCODataRecvInd();
     }
