@@ -49,10 +49,19 @@ TEST_F(TelvoraCliTest, TakesWhatWasHandedOver) {
     ASSERT_EQ(Run({"folders"}), 0);
     ASSERT_TRUE(HandOverItem(dir_.File("store/Notes.dat"), "InNotes",
                              "-1|0|1018880000|0|||0|1018880000|Hans|0301234567|Hallo|N.txt"));
+    ASSERT_TRUE(HandOverItem(dir_.File("store/Notes.dat"), "InNotes", "kaputt"));
+    ASSERT_TRUE(HandOverItem(dir_.File("store/Notes.dat"), "InNotes", "-1|0|1018880001|0"));
     ASSERT_EQ(Run({"take"}), 0);
-    EXPECT_EQ(out_.str(), "InNotes\t1018880000\tTelvora\tHans\t0301234567\tHallo\n");
+    EXPECT_EQ(out_.str(),
+              "InNotes\t1018880000\tTelvora\tHans\t0301234567\tHallo\n"
+              "InNotes\t1018880001\tTelvora\t\t\t\n");
+    EXPECT_EQ(err_.str().substr(0, 74),
+              "Ein übergebener Eintrag in [InNotes] ist nicht lesbar: 'kaputt'. Er steht");
     ASSERT_EQ(Run({"list", "InNotes"}), 0);
-    EXPECT_NE(out_.str().find("1 Nachricht(en), 1 ungelesen"), std::string::npos);
+    EXPECT_NE(out_.str().find("2 Nachricht(en), 2 ungelesen"), std::string::npos);
+    ASSERT_EQ(Run({"folders"}), 0);
+    EXPECT_NE(out_.str().find("2\tInNotes\t2\t2 ungelesen\t1 unlesbar beiseitegelegt"),
+              std::string::npos);
 }
 
 TEST_F(TelvoraCliTest, RefusesWhatItCannotDoAndSaysWhatToDo) {

@@ -164,11 +164,11 @@ bool CVeloDoc::LoadAll() {
     RenumberSharedIds();
     // Keys that a folder needs are written now; a store that cannot be
     // written can still be read.
-    Commit([&](ProfileEditor& e) {
+    bool written = Commit([&](ProfileEditor& e) {
         for (auto& f : folders_) f->WriteMissingNames(e);
         return true;
     });
-    if (unreadable > 0) {
+    if (unreadable > 0 && written) {
         Message(std::to_string(unreadable) + " Einträge in '" + notesFile_ +
                 "' sind keine lesbaren Notizen. Sie wurden unter den Schlüsseln unreadableItem-NNN "
                 "ihres Ordners beiseitegelegt; bitte prüfen Sie sie dort.");
@@ -444,12 +444,19 @@ int CVeloDoc::TakeHandedOverItems(const ItemTaken& onItem, const RecordSetAside&
     };
     std::vector<Taken> taken;
     std::vector<Aside> aside;
+    bool open = true;
     {
         std::lock_guard<std::recursive_mutex> lock(mutex_);
-        if (!open_) {
-            ShowMessageBox("CVeloDoc::GetActiveDoc(): Fehler", kAppCaption, MB_OK);
-            return 0;
-        }
+        open = open_;
+    }
+    if (!open) {
+        // What is pending stays so until a document takes it.
+        ShowMessageBox("CVeloDoc::GetActiveDoc(): Fehler", kAppCaption, MB_OK);
+        return 0;
+    }
+    {
+        std::lock_guard<std::recursive_mutex> lock(mutex_);
+        if (!open_) return 0;
         // Taking an item out of the handoff and adding it to its folder is
         // one replace of the file: it is in one place or the other, always.
         bool written = Commit([&](ProfileEditor& e) {
