@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <unordered_set>
 
 #include "field_text.h"
 #include "profile.h"
@@ -62,11 +63,23 @@ std::optional<size_t> ItemList::KeyPosition(std::string_view key) {
         FoldCase(key.substr(0, kItemPrefix.size())) != kItemPrefix)
         return std::nullopt;
     std::string_view digits = key.substr(kItemPrefix.size());
-    if (!std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
-        return std::nullopt;
-    if (digits.size() > kMaxKeyDigits) return SIZE_MAX;
-    return static_cast<size_t>(std::strtoul(std::string(digits).c_str(), nullptr, 10));
+    size_t position = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9') return std::nullopt;
+        position = position * 10 + static_cast<size_t>(c - '0');
+    }
+    return digits.size() > kMaxKeyDigits ? SIZE_MAX : position;
 }
+
+namespace {
+
+// Whether key is spelled as ItemKey spells its position, case aside.
+bool Canonical(std::string_view key) {
+    std::string_view digits = key.substr(kItemPrefix.size());
+    return digits.size() == 3 || (digits.size() > 3 && digits.front() != '0');
+}
+
+}  // namespace
 
 std::string ItemList::ItemKey(size_t position) {
     char key[32];
@@ -81,14 +94,11 @@ std::vector<std::string> ItemList::ReadRecords(const ProfileReader& file,
         std::string value;
     };
     std::vector<Found> found;
-    std::vector<std::string> seen;
+    std::unordered_set<std::string> seen;
     for (const std::string& key : file.KeyNames(section)) {
         auto position = KeyPosition(key);
-        if (!position) continue;
         // A repeated key reads as its first line only.
-        std::string folded = FoldCase(key);
-        if (std::find(seen.begin(), seen.end(), folded) != seen.end()) continue;
-        seen.push_back(folded);
+        if (!position || !seen.insert(FoldCase(key)).second) continue;
         std::string value = file.Get(section, key).value_or("");
         if (!value.empty()) found.push_back(Found{*position, std::move(value)});
     }
@@ -104,8 +114,7 @@ bool ItemList::WriteRecords(ProfileEditor& file, const std::string& section,
     std::vector<std::string> stale;
     for (const std::string& key : file.KeyNames(section)) {
         auto position = KeyPosition(key);
-        if (position &&
-            (ItemKey(*position) != FoldCase(key) || *position == 0 || *position > records.size())) {
+        if (position && (!Canonical(key) || *position == 0 || *position > records.size())) {
             stale.push_back(key);
         }
     }

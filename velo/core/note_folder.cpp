@@ -58,6 +58,7 @@ void CNoteFolder::Load(const ProfileReader& notes, const std::string& storeDir) 
     dir_ = FolderDir(storeDir, path.empty() ? section_ : path);
     mkdir(dir_.c_str(), 0777);
     name_ = notes.Get(section_, kNameKey).value_or("");
+    namesMissing_ = path.empty() || name_.empty();
     if (name_.empty()) name_ = section_;
     columns_ = Columns();
     ReadColumns(notes, section_, "colHidden", columns_.hidden);

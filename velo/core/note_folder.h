@@ -31,6 +31,8 @@ public:
     void Load(const ProfileReader& notes, const std::string& storeDir);
     // Writes "folderPath" and "folderName" where they are missing or empty.
     void WriteMissingNames(ProfileEditor& notes) const;
+    // Whether the load found one of them missing.
+    bool NamesMissing() const { return namesMissing_; }
     // Writes the items, removes the other item keys, sets unreadable
     // records aside and writes the column settings; touches no other key.
     bool Save(ProfileEditor& notes) const;
@@ -67,4 +69,5 @@ private:
     Columns columns_;
     std::vector<NoteItem> items_;
     std::vector<std::string> unreadable_;
+    bool namesMissing_ = false;
 };

@@ -157,12 +157,15 @@ bool CVeloDoc::LoadAll() {
     ProfileDocument empty;
     ProfileReader reader(notes ? *notes : empty);
     size_t unreadable = 0;
+    bool namesMissing = false;
     for (auto& f : folders_) {
         f->Load(reader, storeDir_);
         unreadable += f->Unreadable().size();
+        namesMissing |= f->NamesMissing();
     }
-    RenumberSharedIds();
-    // Keys that a folder needs are written now; a store that cannot be
+    bool renumbered = RenumberSharedIds();
+    if (!namesMissing && unreadable == 0 && !renumbered) return true;
+    // What the load had to mend is written now; a store that cannot be
     // written can still be read.
     bool written = Commit([&](ProfileEditor& e) {
         for (auto& f : folders_) f->WriteMissingNames(e);
@@ -186,9 +189,10 @@ std::unordered_set<long> CVeloDoc::IdsInMemory() const {
 
 // Older stores may hold two items with one id, which only the first of
 // them answered to. The later one takes the next free second.
-void CVeloDoc::RenumberSharedIds() {
+bool CVeloDoc::RenumberSharedIds() {
     std::unordered_set<long> all = IdsInMemory();
     std::unordered_set<long> seen;
+    bool renumbered = false;
     for (auto& f : folders_) {
         for (NoteItem& n : f->Items()) {
             long id = n.NoteId();
@@ -197,10 +201,12 @@ void CVeloDoc::RenumberSharedIds() {
             all.insert(fresh);
             seen.insert(fresh);
             n.SetNumber(NoteItem::kNoteId, fresh);
+            renumbered = true;
             Log("Notiz-Id " + std::to_string(id) + " in " + f->Section() + " doppelt: neu " +
                 std::to_string(fresh));
         }
     }
+    return renumbered;
 }
 
 bool CVeloDoc::Commit(const std::function<bool(ProfileEditor&)>& change) {

@@ -103,7 +103,7 @@ private:
     void GiveUpStore();
     int IndexOf(long noteId, int folder) const;
     std::unordered_set<long> IdsInMemory() const;
-    void RenumberSharedIds();
+    bool RenumberSharedIds();
     void AccessError();
     void Log(const std::string& line) const;
 
