@@ -172,9 +172,10 @@ bool CVeloDoc::LoadAll() {
         return true;
     });
     if (unreadable > 0 && written) {
-        Message(std::to_string(unreadable) + " Einträge in '" + notesFile_ +
-                "' sind keine lesbaren Notizen. Sie wurden unter den Schlüsseln unreadableItem-NNN "
-                "ihres Ordners beiseitegelegt; bitte prüfen Sie sie dort.");
+        Message("In '" + notesFile_ + "' standen Einträge, die keine lesbaren Notizen sind (" +
+                std::to_string(unreadable) +
+                "). Sie wurden unter den Schlüsseln unreadableItem-NNN ihres Ordners "
+                "beiseitegelegt; bitte prüfen Sie sie dort.");
     }
     return true;
 }

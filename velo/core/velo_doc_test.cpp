@@ -49,6 +49,7 @@ TEST_F(VeloDocTest, LoadsEveryRecordPresentWhateverItemsSays) {
         "item-001=-1|0|100|0|||0|100|Anna|030 1|Eins|N1.txt\n"
         "item-002=-1|0|200|1|||0|200|Bernd|030 2|Zwei|N2.txt\n"
         "item-003=-1|0|300|0|||0|300|C|3|Drei|N3.txt\nitem-004=-1|0|400\nitem-005=-1|0|500\n"
+        "item-006=kaputt\n"
         "newItemFlag=0\n"
         "[OutNotes]\nItems=1\nitem-001=-1|0|9|1\n");
     CVeloDoc doc(Store(), Config());
@@ -56,6 +57,11 @@ TEST_F(VeloDocTest, LoadsEveryRecordPresentWhateverItemsSays) {
     // "Items" = 2 does not hide the three records behind it, which a save
     // would otherwise remove.
     ASSERT_EQ(doc.Folder(kInNotes).Items().size(), 5u);
+    // A record that is no item is kept where people can see it, and they are told.
+    EXPECT_EQ(Read("InNotes", "unreadableItem-001"), "kaputt");
+    EXPECT_EQ(Read("InNotes", "item-006"), "<missing>");
+    ASSERT_EQ(boxes_.Count(), 1u);
+    EXPECT_NE(boxes_.Texts()[0].find("unreadableItem-NNN"), std::string::npos);
     EXPECT_EQ(doc.Folder(kInNotes).Name(), "Eingang");
     EXPECT_EQ(doc.Folder(kInNotes).Items()[1].Get(NoteItem::kName), "Bernd");
     EXPECT_EQ(doc.Folder(kInNotes).StatusText(), "5 Nachricht(en), 4 ungelesen");
