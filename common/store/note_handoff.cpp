@@ -115,8 +115,9 @@ bool ConfirmTaken(const std::string& notesFile, const std::string& section,
 
 std::vector<std::string> WaitingItems(const ProfileReader& notes, const std::string& section) {
     std::vector<std::string> records;
-    if (!SlotTaken(notes, section)) return records;
-    records.push_back(notes.Get(section, kItemKey).value_or(""));
+    // The line is only there while the slot is taken; should it ever be
+    // there without, its items still wait and are not forgotten.
+    if (SlotTaken(notes, section)) records.push_back(notes.Get(section, kItemKey).value_or(""));
     for (int position = 1; Queued(notes, section, position); ++position) {
         records.push_back(*notes.Get(section, QueueKey(position)));
     }
@@ -124,8 +125,7 @@ std::vector<std::string> WaitingItems(const ProfileReader& notes, const std::str
 }
 
 void TakeAllWaiting(ProfileEditor& notes, const std::string& section) {
-    if (!SlotTaken(notes, section)) return;
-    notes.Set(section, kFlagKey, "0");
+    if (SlotTaken(notes, section)) notes.Set(section, kFlagKey, "0");
     for (int position = 1; Queued(notes, section, position); ++position) {
         notes.RemoveKey(section, QueueKey(position));
     }

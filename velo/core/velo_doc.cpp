@@ -438,9 +438,13 @@ bool CVeloDoc::SendNote(long noteId, int folder, NoteSender& sender, SendProgres
 }
 
 int CVeloDoc::TakeHandedOverItems(const ItemTaken& onItem, const RecordSetAside& onSetAside) {
+    // A look first, without the lock: most passes find nothing.
+    auto notes = ReadProfile(notesFile_);
+    if (!notes) return 0;
     bool pending = false;
-    for (int folder : kHandoffFolders)
-        pending |= PendingItem(notesFile_, FolderSection(folder)).has_value();
+    for (int folder : kHandoffFolders) {
+        pending |= !WaitingItems(ProfileReader(*notes), FolderSection(folder)).empty();
+    }
     if (!pending) return 0;
     struct Taken {
         NoteItem item;
