@@ -334,12 +334,23 @@ TEST_F(VeloDocTest, AStoreThatCannotBeUsedIsSaidSoAndNothingWritten) {
 TEST_F(VeloDocTest, TheNotifyThreadTakesAnItemWithinASecond) {
     CVeloDoc doc(Store(), Config());
     ASSERT_TRUE(doc.Open());
-    CNotifyThread notify(doc);
-    notify.Start();
+    // The other process is forked before the thread starts: a fork beside a
+    // running thread may copy a lock that the thread holds, and hang.
+    int go[2];
+    ASSERT_EQ(pipe(go), 0);
     pid_t pid = fork();
     ASSERT_GE(pid, 0);
-    if (pid == 0) _exit(HandOverItem(Notes(), "InNotes", "-1|0|7|0|||3|7|Eva|0221|Hallo|") ? 0 : 1);
+    if (pid == 0) {
+        char c;
+        if (read(go[0], &c, 1) != 1) _exit(2);
+        _exit(HandOverItem(Notes(), "InNotes", "-1|0|7|0|||3|7|Eva|0221|Hallo|") ? 0 : 1);
+    }
+    CNotifyThread notify(doc);
+    notify.Start();
+    ASSERT_EQ(write(go[1], "g", 1), 1);
     waitpid(pid, nullptr, 0);
+    close(go[0]);
+    close(go[1]);
     auto handedOver = std::chrono::steady_clock::now();
     auto taken = [&] {
         std::lock_guard<std::recursive_mutex> lock(doc.Lock());
