@@ -12,6 +12,7 @@
 #include <optional>
 #include <unordered_map>
 
+#include "atomic_file.h"
 #include "profile_document.h"
 
 namespace {
@@ -36,26 +37,19 @@ bool ReadAll(int fd, std::string& out) {
     }
 }
 
-bool WriteAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        ssize_t n = write(fd, data.data(), data.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data.remove_prefix(static_cast<size_t>(n));
-    }
-    return true;
-}
-
 // Parsed files, kept while the file on disk is the one that was parsed.
 // Holding the file open keeps its inode number from being handed to a
 // newer file, so an equal identity means equal content: writers never
 // change a file in place, they replace it.
 class ProfileCache {
 public:
+    // Null with errno set when the file cannot be read (ENOENT: it is not there).
     std::shared_ptr<const ProfileDocument> Get(const std::string& path) {
         struct stat now;
         if (stat(path.c_str(), &now) != 0) {
+            int error = errno;
             Drop(path);
+            errno = error;
             return nullptr;
         }
         {
@@ -68,7 +62,9 @@ public:
         struct stat id;
         std::string text;
         if (fstat(fd, &id) != 0 || !ReadAll(fd, text)) {
+            int error = errno;
             close(fd);
+            errno = error;
             return nullptr;
         }
         auto doc = std::make_shared<ProfileDocument>();
@@ -120,14 +116,25 @@ ProfileCache& Cache() {
 
 // An exclusive lock on the file that is at path now. A writer that waited
 // for the lock may find that the file was replaced meanwhile; it then locks
-// the new one.
-int LockCurrentFile(const std::string& path) {
+// the new one. A file that this process may read but not write is locked
+// all the same (writable is then false), so that an update that changes
+// nothing succeeds on it.
+int LockCurrentFile(const std::string& path, bool& writable) {
     for (;;) {
+        writable = true;
         int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+        if (fd < 0 && (errno == EACCES || errno == EROFS)) {
+            int error = errno;
+            writable = false;
+            fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+            if (fd < 0) errno = error;
+        }
         if (fd < 0) return -1;
         while (flock(fd, LOCK_EX) != 0) {
             if (errno != EINTR) {
+                int error = errno;
                 close(fd);
+                errno = error;
                 return -1;
             }
         }
@@ -138,23 +145,6 @@ int LockCurrentFile(const std::string& path) {
         }
         close(fd);
     }
-}
-
-// Writes text to a new file beside path and renames it over path. Returns
-// the new file, still open, or -1 with path untouched.
-int ReplaceFile(const std::string& path, int lockedFd, const std::string& text) {
-    std::string temp = path + ".XXXXXX";
-    int fd = mkstemp(temp.data());
-    if (fd < 0) return -1;
-    struct stat old;
-    bool ok = fstat(lockedFd, &old) == 0 && fchmod(fd, old.st_mode & 07777) == 0 &&
-              WriteAll(fd, text) && fdatasync(fd) == 0 && rename(temp.c_str(), path.c_str()) == 0;
-    if (!ok) {
-        close(fd);
-        unlink(temp.c_str());
-        return -1;
-    }
-    return fd;
 }
 
 bool UsableFileName(const char* file) {
@@ -321,38 +311,50 @@ bool ProfileTransaction::Commit() {
     return ok;
 }
 
-std::optional<std::string> ProfileEditor::Get(const std::string& app,
+std::optional<std::string> ProfileReader::Get(const std::string& app,
                                               const std::string& key) const {
     auto v = doc_.Find(app, key);
     if (!v) return std::nullopt;
     return std::string(WithoutQuotes(*v));
 }
 
+std::vector<std::string> ProfileReader::KeyNames(const std::string& app) const {
+    return doc_.KeyNames(app).value_or(std::vector<std::string>{});
+}
+
 bool ProfileEditor::Set(const std::string& app, const std::string& key, const std::string& value) {
     if (!OneLine(app) || !UsableKeyName(key)) return false;
     // A line break in a value would start a line of its own: it becomes a space.
-    changed_ |= doc_.Set(app, key, AsOneLine(value));
+    changed_ |= edited_.Set(app, key, AsOneLine(value));
     return true;
 }
 
 bool ProfileEditor::RemoveKey(const std::string& app, const std::string& key) {
-    changed_ |= doc_.RemoveKey(app, key);
+    changed_ |= edited_.RemoveKey(app, key);
     return true;
 }
 
 bool ProfileEditor::RemoveSection(const std::string& app) {
-    changed_ |= doc_.RemoveSection(app);
+    changed_ |= edited_.RemoveSection(app);
     return true;
 }
 
 bool UpdatePrivateProfile(const std::string& file,
                           const std::function<bool(ProfileEditor&)>& edit) {
-    if (file.empty()) return false;
-    int lockFd = LockCurrentFile(file);
+    if (file.empty()) {
+        errno = ENOENT;
+        return false;
+    }
+    // A link stays a link: its target is what gets locked and replaced.
+    std::string target = FollowLinks(file);
+    bool writable = true;
+    int lockFd = LockCurrentFile(target, writable);
     if (lockFd < 0) return false;
     std::string text;
     if (!ReadAll(lockFd, text)) {
+        int error = errno;
         close(lockFd);
+        errno = error;
         return false;
     }
     auto doc = std::make_shared<ProfileDocument>();
@@ -360,15 +362,33 @@ bool UpdatePrivateProfile(const std::string& file,
     ProfileEditor editor(*doc);
     bool ok = true;
     if (edit(editor) && editor.Changed()) {
-        int newFd = ReplaceFile(file, lockFd, doc->Serialize());
+        struct stat old;
+        int newFd = -1;
+        if (!writable) {
+            errno = EACCES;
+        } else if (fstat(lockFd, &old) == 0) {
+            newFd = ReplaceFileKeepOpen(target, doc->Serialize(), old.st_mode);
+        }
         struct stat id;
         if (newFd >= 0 && fstat(newFd, &id) == 0) {
             Cache().Put(file, newFd, id, std::move(doc));
         } else {
+            int error = errno;
             if (newFd >= 0) close(newFd);
-            ok = newFd >= 0;
+            ok = false;
+            errno = error;
         }
     }
+    int error = errno;
     close(lockFd);
+    errno = error;
     return ok;
+}
+
+std::shared_ptr<const ProfileDocument> ReadProfile(const std::string& file) {
+    if (file.empty()) {
+        errno = ENOENT;
+        return nullptr;
+    }
+    return Cache().Get(file);
 }

@@ -34,13 +34,25 @@ BOOL WritePrivateProfileString(const char* app, const char* key, const char* val
 
 class ProfileDocument;
 
-// The content of a file while it is locked for a change: what Get returns
-// is what a read would return now (the whole value, quotes removed).
-class ProfileEditor {
+// The content of a file as read at one moment: what Get returns is what a
+// read would return (the whole value, quotes removed, not cut).
+class ProfileReader {
 public:
-    explicit ProfileEditor(ProfileDocument& doc) : doc_(doc) {}
+    explicit ProfileReader(const ProfileDocument& doc) : doc_(doc) {}
 
     std::optional<std::string> Get(const std::string& app, const std::string& key) const;
+    // The key names of section app in file order; none when it is missing.
+    std::vector<std::string> KeyNames(const std::string& app) const;
+
+private:
+    const ProfileDocument& doc_;
+};
+
+// The content of a file while it is locked for a change.
+class ProfileEditor : public ProfileReader {
+public:
+    explicit ProfileEditor(ProfileDocument& doc) : ProfileReader(doc), edited_(doc) {}
+
     // False, changing nothing, for a name that would not read back.
     bool Set(const std::string& app, const std::string& key, const std::string& value);
     bool RemoveKey(const std::string& app, const std::string& key);
@@ -48,14 +60,20 @@ public:
     bool Changed() const { return changed_; }
 
 private:
-    ProfileDocument& doc_;
+    ProfileDocument& edited_;
     bool changed_ = false;
 };
 
 // Runs edit on the file as it is on disk now, under the file's exclusive
-// lock, and writes the result with one replace. When edit returns false
-// the file stays as it was. False when the file cannot be read or written.
+// lock, and writes the result with one replace; a symbolic link is followed
+// and its target replaced. When edit returns false the file stays as it
+// was. False, with errno set, when the file cannot be read or written (an
+// edit that changes nothing needs no write access).
 bool UpdatePrivateProfile(const std::string& file, const std::function<bool(ProfileEditor&)>& edit);
+
+// The file as it is now, for reading many keys of one moment. Null with
+// errno set when it cannot be read; ENOENT means it is not there.
+std::shared_ptr<const ProfileDocument> ReadProfile(const std::string& file);
 
 // Many writes to one file under one lock and one replace, with the same
 // result as the same WritePrivateProfileString calls made one by one.

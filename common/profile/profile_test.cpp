@@ -298,4 +298,41 @@ TEST_F(ProfileTest, ReplacedFileKeepsItsPermissions) {
     EXPECT_EQ(st.st_mode & 0777, 0640u);
 }
 
+TEST_F(ProfileTest, ALinkStaysALinkAndItsTargetGetsTheChange) {
+    mkdir((dir_ + "/real").c_str(), 0777);
+    struct Case {
+        std::string linkText, target;
+        bool exists;
+    } cases[] = {
+        {"real/a.ini", dir_ + "/real/a.ini", true},          // relative
+        {dir_ + "/real/b.ini", dir_ + "/real/b.ini", true},  // absolute
+        {"real/c.ini", dir_ + "/real/c.ini", false},         // dangling until written
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.linkText);
+        if (c.exists) std::ofstream(c.target) << "[S]\nold=1\n";
+        unlink(path_.c_str());
+        ASSERT_EQ(symlink(c.linkText.c_str(), path_.c_str()), 0);
+        ASSERT_TRUE(WritePrivateProfileString("S", "new", "2", path_.c_str()));
+        struct stat st;
+        ASSERT_EQ(lstat(path_.c_str(), &st), 0);
+        EXPECT_TRUE(S_ISLNK(st.st_mode));
+        EXPECT_EQ(Read("S", "new"), "2");
+        std::ifstream in(c.target);
+        std::stringstream text;
+        text << in.rdbuf();
+        EXPECT_EQ(text.str(), c.exists ? "[S]\nold=1\nnew=2\n" : "[S]\nnew=2\n");
+    }
+}
+
+TEST_F(ProfileTest, AFileThatCannotBeReadIsNotTakenForAMissingOne) {
+    EXPECT_FALSE(ReadProfile(path_));
+    EXPECT_EQ(errno, ENOENT);
+    mkdir(path_.c_str(), 0777);  // a folder where the file should be
+    EXPECT_FALSE(ReadProfile(path_));
+    EXPECT_EQ(errno, EISDIR);
+    EXPECT_FALSE(
+        UpdatePrivateProfile(path_, [](ProfileEditor& e) { return e.Set("S", "k", "v"); }));
+}
+
 }  // namespace

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "profile.h"
 #include "settings_file.h"
 
 struct ListItem {
@@ -20,10 +21,11 @@ class ItemList {
 public:
     explicit ItemList(size_t fieldCount) : fieldCount_(fieldCount) {}
 
-    // Reads "Items" keys of section; an empty item key makes no item.
-    void Load(const SettingsFile& file, const std::string& section);
-    // Writes the count and every item, then removes the keys of items that
-    // are no more, up to the first key that has no value; one file replace.
+    // Reads every record of section (see ReadRecords). False when the file
+    // is there but cannot be read; a missing file is an empty list.
+    bool Load(const SettingsFile& file, const std::string& section);
+    // Writes the count and every item and removes the other item keys
+    // (see WriteRecords); one file replace.
     bool Save(const SettingsFile& file, const std::string& section) const;
 
     std::vector<ListItem>& Items() { return items_; }
@@ -39,6 +41,21 @@ public:
 
     // "item-%03d" of a 1-based position.
     static std::string ItemKey(size_t position);
+    // The position an item key names ("item-" and digits, any case).
+    static std::optional<size_t> KeyPosition(std::string_view key);
+
+    // The records of section as they lie in the file: the value of every
+    // item key that has one, in the order of their positions. "Items" does
+    // not bound them: a count that is too small or missing, or a gap, must
+    // not hide records that the next save would then remove, and a count
+    // of two billion must not make anyone wait for two billion reads.
+    static std::vector<std::string> ReadRecords(const ProfileReader& file,
+                                                const std::string& section);
+    // "Items" and item-001, item-002, ... for records, and every other
+    // item key removed; since a load reads every record that is there, a
+    // save removes none that was not loaded. False when a key cannot be written.
+    static bool WriteRecords(ProfileEditor& file, const std::string& section,
+                             const std::vector<std::string>& records);
     // The id is the number before the first "|"; each field ends at the next
     // "|"; a field that finds none takes the rest and the following stay
     // empty; text after the last field is ignored. An empty value is no item.
@@ -47,7 +64,7 @@ public:
     // id, then "|" and each field. A "|" inside a field would shift the
     // fields behind it, so it is stored as "¦"; and since values read back
     // with at most 255 characters, the longest fields are shortened until
-    // the record fits, so that no field is lost.
+    // the record fits, so that no field is lost. Linear in the record's length.
     static std::string FormatRecord(const ListItem& item);
 
 private:

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "test_dir.h"
 
 namespace {
@@ -61,21 +63,43 @@ TEST(ItemList, ALongRecordIsShortenedToFitWithEveryField) {
     EXPECT_EQ(f[0], std::string(142, 'a'));
 }
 
-TEST(ItemList, EmptyItemIsSkippedAndStaleKeysRemoved) {
-    TestDir dir;
-    dir.Put("t.cfg",
-            "[Providers]\nItems=3\nitem-001=1|Alpha|010xx|a\nitem-002=\nitem-003=3|Gamma|01033|c\n"
-            "item-004=4|stale|x|y\nitem-005=\nitem-006=6|beyond the gap|x|y\n");
-    SettingsFile file(dir.File("t.cfg"));
-    ItemList list(3);
-    list.Load(file, "Providers");
-    ASSERT_EQ(list.Items().size(), 2u);
-    EXPECT_EQ(list.Items()[1].id, 3);
-    EXPECT_EQ(list.Items()[1].fields[0], "Gamma");
-    ASSERT_TRUE(list.Save(file, "Providers"));
-    EXPECT_EQ(dir.Get("t.cfg"),
-              "[Providers]\nItems=2\nitem-001=1|Alpha|010xx|a\nitem-002=3|Gamma|01033|c\n"
-              "item-005=\nitem-006=6|beyond the gap|x|y\n");
+TEST(ItemList, EveryRecordPresentIsLoadedAndKeptWhateverItemsSays) {
+    const std::string records =
+        "item-001=1|Alpha|010xx|a\nitem-002=\nitem-003=3|Gamma|01033|c\n"
+        "item-004=4|stale|x|y\nitem-005=\nitem-006=6|beyond the gap|x|y\n";
+    // A count too small, missing, or absurdly large: none may hide a record
+    // (which the next save would remove) or make the load wait for it.
+    for (const char* count : {"Items=3\n", "", "Items=2000000000\n"}) {
+        SCOPED_TRACE(count);
+        TestDir dir;
+        dir.Put("t.cfg", std::string("[Providers]\n") + count + records);
+        SettingsFile file(dir.File("t.cfg"));
+        ItemList list(3);
+        ASSERT_TRUE(list.Load(file, "Providers"));
+        ASSERT_EQ(list.Items().size(), 4u);
+        EXPECT_EQ(list.Items()[3].fields[0], "beyond the gap");
+        list.Items().erase(list.Items().begin() + 1);
+        ASSERT_TRUE(list.Save(file, "Providers"));
+        EXPECT_EQ(dir.Get("t.cfg"), std::string("[Providers]\n") + (*count ? "Items=3\n" : "") +
+                                        "item-001=1|Alpha|010xx|a\nitem-002=4|stale|x|y\n"
+                                        "item-003=6|beyond the gap|x|y\n" +
+                                        (*count ? "" : "Items=3\n"));
+    }
+}
+
+TEST(ItemList, LongFieldsAreShortenedInLinearTime) {
+    // Cut one character at a time from the first longest field, as before:
+    // equal fields end one apart, the earlier one shorter.
+    ListItem twins{1, {std::string(200, 'a'), std::string(200, 'b'), std::string(10, 'c')}};
+    EXPECT_EQ(
+        ItemList::FormatRecord(twins),
+        "1|" + std::string(120, 'a') + "|" + std::string(121, 'b') + "|" + std::string(10, 'c'));
+    // A subject of 120 KB once took 40 s of CPU.
+    ListItem huge{2, {std::string(120000, 's'), "Hans"}};
+    auto start = std::chrono::steady_clock::now();
+    std::string record = ItemList::FormatRecord(huge);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    EXPECT_EQ(record, "2|" + std::string(248, 's') + "|Hans");
 }
 
 TEST(ItemList, EmptiedListKeepsOnlyItsCount) {

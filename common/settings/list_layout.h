@@ -18,7 +18,4 @@ struct ListLayout {
     // Keys that are missing leave the window's own defaults in place.
     void Load(const SettingsFile& file, const std::string& section);
     bool Save(const SettingsFile& file, const std::string& section) const;
-
-    static std::vector<int> ParseInts(const std::string& text);
-    static std::string FormatInts(const std::vector<int>& values);
 };

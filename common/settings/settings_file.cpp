@@ -5,15 +5,6 @@
 
 #include "profile.h"
 
-std::string CutToChars(const std::string& text, size_t n) {
-    size_t chars = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        bool starts = (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80;
-        if (starts && chars++ == n) return text.substr(0, i);
-    }
-    return text;
-}
-
 std::string SettingsFile::ReadText(const char* section, const char* key, const char* def) const {
     // Room for 255 characters of up to four bytes each.
     std::vector<char> buf(kMaxValueChars * 4 + 1);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "config_keys.h"
+#include "utf8.h"
 
 class SettingsFile {
 public:
@@ -32,6 +33,3 @@ public:
 private:
     std::string path_;
 };
-
-// text cut after its first n characters (UTF-8 sequences stay whole).
-std::string CutToChars(const std::string& text, size_t n);

@@ -5,11 +5,10 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <fstream>
-#include <sstream>
 
+#include "atomic_file.h"
 #include "paths.h"
-#include "settings_file.h"
+#include "utf8.h"
 
 namespace {
 // Give up after a day's worth of taken names rather than loop forever.
@@ -35,10 +34,12 @@ std::string NoteTextFileName(std::time_t when) {
     return name;
 }
 
-std::optional<NoteTextFile> CreateNoteTextFile(const std::string& dir, std::time_t now) {
+std::optional<NoteTextFile> CreateNoteTextFile(const std::string& dir, std::time_t now,
+                                               const std::function<bool(std::time_t)>& taken) {
     mkdir(dir.c_str(), 0777);
     for (int ahead = 0; ahead < kMaxSecondsAhead; ++ahead) {
         std::time_t t = now + ahead;
+        if (taken && taken(t)) continue;
         std::string name = NoteTextFileName(t);
         int fd = open(JoinPath(dir, name).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
@@ -47,20 +48,33 @@ std::optional<NoteTextFile> CreateNoteTextFile(const std::string& dir, std::time
         }
         if (errno != EEXIST) return std::nullopt;
     }
+    errno = EEXIST;
     return std::nullopt;
 }
 
 std::string ReadNoteText(const std::string& path, size_t maxChars) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return "";
-    std::stringstream text;
-    text << in.rdbuf();
-    return CutToChars(text.str(), maxChars);
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return "";
+    // No character takes more than four bytes: what lies beyond is cut anyway.
+    std::string text(maxChars * 4, '\0');
+    size_t got = 0;
+    while (got < text.size()) {
+        ssize_t n = read(fd, text.data() + got, text.size() - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        got += static_cast<size_t>(n);
+    }
+    close(fd);
+    text.resize(got);
+    return CutToChars(text, maxChars);
 }
 
 bool WriteNoteText(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
-    out.close();
-    return !out.fail();
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    bool ok = WriteAllTo(fd, text);
+    int error = errno;
+    ok = close(fd) == 0 && ok;
+    if (!ok) errno = error;
+    return ok;
 }

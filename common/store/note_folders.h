@@ -2,6 +2,7 @@
 #pragma once
 
 #include <ctime>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -35,10 +36,13 @@ std::string NoteTextFileName(std::time_t when);
 
 // Creates the folder directory if needed and an empty text file named after
 // the local time `now`; when that name is taken (two items within one
-// second), the next free second is used, so no item's text is overwritten.
-std::optional<NoteTextFile> CreateNoteTextFile(const std::string& dir, std::time_t now);
+// second), or taken(second) says the second is, the next free second is
+// used, so no item's text is overwritten. nullopt with errno set on failure.
+std::optional<NoteTextFile> CreateNoteTextFile(const std::string& dir, std::time_t now,
+                                               const std::function<bool(std::time_t)>& taken = {});
 
 // The item's text: the whole file up to maxChars characters; "" when missing.
 std::string ReadNoteText(const std::string& path, size_t maxChars = kMaxNoteTextChars);
-// Writes text (LF line ends) to path, replacing what was there.
+// Writes text (LF line ends) to path, replacing what was there; false with
+// errno set when it cannot.
 bool WriteNoteText(const std::string& path, const std::string& text);

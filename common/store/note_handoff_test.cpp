@@ -1,12 +1,16 @@
 #include "note_handoff.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <fstream>
 
 #include <map>
 #include <set>
 
+#include "file_size_limit.h"
 #include "profile.h"
 #include "test_dir.h"
 
@@ -90,6 +94,46 @@ TEST(NoteHandoff, ConcurrentWritersAndAReaderLoseNothing) {
     }
     drain();
     EXPECT_EQ(taken.size(), size_t(writers * items));
+}
+
+TEST(NoteHandoff, ANewItemsIdIsNoOtherItemsAndItsTextFileItsOwn) {
+    setenv("TZ", "UTC", 1);
+    tzset();
+    TestDir dir;
+    std::string file = dir.File("Notes.dat");
+    const long t = 1018880400;  // N20020415142000.txt
+    dir.Put("Notes.dat", "[OutNotes]\nItems=1\nitem-001=-1|0|" + std::to_string(t) +
+                             "|1\n[PhoneCalls]\nnewItemFlag=1\nnewItem=-1|5|" +
+                             std::to_string(t + 1) + "|0\n");
+    mkdir(dir.File("InNotes").c_str(), 0777);
+    dir.Put("InNotes/N20020415142002.txt", "an older text nobody names");
+    std::string folder = dir.File("InNotes");
+
+    auto note = HandOverNewItem(file, "InNotes", NoteItem(t), &folder, "Hallo");
+    ASSERT_TRUE(note);
+    EXPECT_EQ(note->NoteId(), t + 3);  // t: filed, t+1: waiting, t+2: its name is taken
+    EXPECT_EQ(note->Get(NoteItem::kTextFile), "N20020415142003.txt");
+    EXPECT_EQ(dir.Get("InNotes/N20020415142003.txt"), "Hallo");
+    EXPECT_EQ(dir.Get("InNotes/N20020415142002.txt"), "an older text nobody names");
+
+    NoteItem call(t);
+    call.SetNumber(NoteItem::kType, 5);
+    auto first = HandOverNewItem(file, "PhoneCalls", call);
+    auto second = HandOverNewItem(file, "PhoneCalls", call);
+    ASSERT_TRUE(first && second);
+    EXPECT_EQ(first->NoteId(), t + 2);
+    EXPECT_EQ(second->NoteId(), t + 4);
+    EXPECT_EQ(PendingItem(file, "InNotes"), note->FormatHandoff());
+
+    // When the handoff cannot be written, no text file is left behind.
+    {
+        FileSizeLimit full(64);  // room for the text, not for the notes file
+        EXPECT_FALSE(HandOverNewItem(file, "InNotes", NoteItem(t), &folder, "lost?"));
+    }
+    EXPECT_FALSE(std::ifstream(dir.File("InNotes/N20020415142004.txt")).good());
+    EXPECT_EQ(PendingItem(file, "InNotes"), note->FormatHandoff());
+    unsetenv("TZ");
+    tzset();
 }
 
 }  // namespace

@@ -39,6 +39,12 @@ public:
     };
     // The record number that note items always carry.
     static constexpr int kRecordNumber = -1;
+    // The longest name, number and subject a new note may have: a record
+    // holds at most 255 characters, and with these every field of it fits,
+    // here and in the record that the receiving station files.
+    static constexpr size_t kMaxNameChars = 50;
+    static constexpr size_t kMaxNumberChars = 30;
+    static constexpr size_t kMaxSubjectChars = 80;
 
     // A new item: type note, id and time now, unread, state created, program "Telvora".
     explicit NoteItem(std::time_t now = std::time(nullptr));

@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "utf8.h"
+
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
@@ -41,56 +43,16 @@ char CodePointToCp1252(char32_t cp) {
     return '?';
 }
 
-struct Decoded {
-    char32_t cp;       // U+FFFD when the sequence is broken: it has no 1252 byte either
-    std::size_t size;  // bytes consumed: the whole character, or the broken part
-};
-
-// Decodes one character. A broken sequence consumes its longest valid-looking
-// prefix (at least one byte), so each broken piece becomes exactly one "?"
-// and the byte that broke it starts the next character.
-Decoded DecodeUtf8(std::string_view s, std::size_t pos) {
-    auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
-    unsigned char lead = byte(pos);
-    if (lead < 0x80) return {lead, 1};
-
-    std::size_t need;
-    char32_t cp;
-    unsigned char lo = 0x80, hi = 0xBF;  // allowed range of the second byte
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        need = 1, cp = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        need = 2, cp = lead & 0x0F;
-        if (lead == 0xE0) lo = 0xA0;  // overlong
-        if (lead == 0xED) hi = 0x9F;  // surrogates
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        need = 3, cp = lead & 0x07;
-        if (lead == 0xF0) lo = 0x90;  // overlong
-        if (lead == 0xF4) hi = 0x8F;  // beyond U+10FFFF
-    } else {
-        return {kReplacement, 1};
-    }
-
-    std::size_t i = 1;
-    for (; i <= need; ++i) {
-        if (pos + i >= s.size()) return {kReplacement, i};
-        unsigned char c = byte(pos + i);
-        unsigned char min = i == 1 ? lo : 0x80, max = i == 1 ? hi : 0xBF;
-        if (c < min || c > max) return {kReplacement, i};
-        cp = (cp << 6) | (c & 0x3F);
-    }
-    return {cp, i};
-}
-
 }  // namespace
 
 std::string Utf8ToCp1252(std::string_view utf8) {
     std::string out;
     out.reserve(utf8.size());
     for (std::size_t pos = 0; pos < utf8.size();) {
-        Decoded d = DecodeUtf8(utf8, pos);
-        out += CodePointToCp1252(d.cp);
-        pos += d.size;
+        // A broken sequence decodes to U+FFFD, which has no byte either.
+        Utf8Char c = DecodeUtf8At(utf8, pos);
+        out += CodePointToCp1252(c.cp);
+        pos += c.size;
     }
     return out;
 }
@@ -100,4 +62,8 @@ std::string Cp1252ToUtf8(std::string_view cp1252) {
     out.reserve(cp1252.size() * 2);
     for (char c : cp1252) AppendUtf8(out, Cp1252ToCodePoint(static_cast<unsigned char>(c)));
     return out;
+}
+
+std::string TextAsUtf8(std::string_view bytes) {
+    return IsUtf8(bytes) ? std::string(bytes) : Cp1252ToUtf8(bytes);
 }

@@ -9,3 +9,7 @@
 std::string Utf8ToCp1252(std::string_view utf8);
 // The five bytes that Windows-1252 leaves undefined map to U+FFFD.
 std::string Cp1252ToUtf8(std::string_view cp1252);
+// Text of unknown encoding, as a user's file or command line brings it:
+// kept when it is UTF-8, else read as Windows-1252, the encoding of the
+// Windows programs such texts come from.
+std::string TextAsUtf8(std::string_view bytes);

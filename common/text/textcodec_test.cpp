@@ -1,5 +1,7 @@
 #include "textcodec.h"
 
+#include "utf8.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -90,6 +92,33 @@ TEST(TextCodec, NulBytesArePassedThrough) {
     std::string withNul("a\0b", 3);
     EXPECT_EQ(Cp1252ToUtf8(withNul), withNul);
     EXPECT_EQ(Utf8ToCp1252(withNul), withNul);
+}
+
+TEST(TextCodec, TextOfUnknownEncodingAndTextForTheTerminal) {
+    EXPECT_EQ(TextAsUtf8("Gr\xC3\xBC\xC3\x9F"
+                         "e"),
+              "Grüße");  // UTF-8 stays
+    EXPECT_EQ(TextAsUtf8("Gr\xFC\xDF"
+                         "e \x80"),
+              "Grüße €");  // else Windows-1252
+    struct Case {
+        std::string text, shown, body;
+    } cases[] = {
+        {"\x1B[2J\x1B[HAlles gut", "\\x1B[2J\\x1B[HAlles gut", "\\x1B[2J\\x1B[HAlles gut"},
+        {"a\tb\nc\rd", "a\\x09b\\x0Ac\\x0Dd", "a\tb\nc\\x0Dd"},
+        {"\xC2\x9B"
+         "31m \x7F",
+         "\\u{009B}31m \\x7F", "\\u{009B}31m \\x7F"},
+        {"\xE2\x80\xAE"
+         "evil",
+         "\\u{202E}evil", "\\u{202E}evil"},
+        {"kaputt \xFF\xC3", "kaputt \\xFF\\xC3", "kaputt \\xFF\\xC3"},
+        {"Grüße, Ärger: ok", "Grüße, Ärger: ok", "Grüße, Ärger: ok"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(PrintableText(c.text), c.shown);
+        EXPECT_EQ(PrintableText(c.text, true), c.body);
+    }
 }
 
 }  // namespace

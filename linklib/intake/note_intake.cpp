@@ -134,14 +134,7 @@ unsigned short StoreNote(const IntakePaths& paths, const IncomingNote& in) {
 
 unsigned short FileNote(const IntakePaths& paths, const IncomingNote& in) {
     std::string dir = FolderDirOf(paths, FolderSection(kInNotes));
-    auto file = CreateNoteTextFile(dir, std::time(nullptr));
-    if (!file) {
-        struct stat st;
-        if (stat(dir.c_str(), &st) != 0) StoreMissingMessage(paths.notesFile);
-        return kStoreFailed;
-    }
-    if (!WriteNoteText(JoinPath(dir, file->name), WithLfLineEnds(in.text))) return kStoreFailed;
-    NoteItem item(file->time);
+    NoteItem item(std::time(nullptr));
     item.Set(NoteItem::kInfo, in.info);
     item.Set(NoteItem::kMsn, in.msn);
     item.SetNumber(NoteItem::kState, StateFor(paths, cfg::kRelayNote));
@@ -149,9 +142,14 @@ unsigned short FileNote(const IntakePaths& paths, const IncomingNote& in) {
     item.Set(NoteItem::kName, in.name);
     item.Set(NoteItem::kNumber, in.number);
     item.Set(NoteItem::kSubject, in.subject);
-    item.Set(NoteItem::kTextFile, file->name);
-    if (!HandOverItem(paths.notesFile, FolderSection(kInNotes), item.FormatHandoff()))
+    // The id, the text file and the handoff are made in one step: the id is
+    // no other item's, and the file is this item's alone.
+    if (!HandOverNewItem(paths.notesFile, FolderSection(kInNotes), item, &dir,
+                         WithLfLineEnds(in.text))) {
+        struct stat st;
+        if (stat(dir.c_str(), &st) != 0) StoreMissingMessage(paths.notesFile);
         return kStoreFailed;
+    }
     StartVelo();
     return kStored;
 }
@@ -225,9 +223,10 @@ int PhoneCallIntake(const std::string& appName, std::time_t time, const std::str
     item.Set(NoteItem::kName, name);
     item.Set(NoteItem::kNumber, number);
     item.Set(NoteItem::kSubject, "Anruf");
-    // The name is kept with the call, though no text is written for it.
-    item.Set(NoteItem::kTextFile, NoteTextFileName(time));
-    if (!HandOverItem(paths.notesFile, FolderSection(kPhoneCalls), item.FormatHandoff())) return 0;
+    // A call has no text, so it names no text file: a name of a file it did
+    // not make could be another item's, whose text it would then take along
+    // or delete. Its id is no other item's.
+    if (!HandOverNewItem(paths.notesFile, FolderSection(kPhoneCalls), item)) return 0;
     StartVelo();
     LinkLog().Write("--PhoneCall\n");
     return 1;

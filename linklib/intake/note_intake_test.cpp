@@ -4,7 +4,9 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <ctime>
 #include <filesystem>
+#include <set>
 
 #include "msgbox_recorder.h"
 #include "note_handoff.h"
@@ -153,8 +155,28 @@ TEST_F(NoteIntakeTest, ACallIsFiledWithoutAText) {
     EXPECT_EQ(call->Get(NoteItem::kName), "Erika");
     EXPECT_EQ(call->Get(NoteItem::kInfo), "Telefonie");
     EXPECT_EQ(call->Number(NoteItem::kState), kStateWaitingRelay);
-    EXPECT_FALSE(call->Get(NoteItem::kTextFile).empty());
+    // It names no text file: one of that name could be another item's.
+    EXPECT_EQ(call->Get(NoteItem::kTextFile), "");
     EXPECT_EQ(FilesIn("PhoneCalls"), 0u);
+}
+
+TEST_F(NoteIntakeTest, CallsAndNotesOfOneSecondGetIdsOfTheirOwn) {
+    // Items already filed hold the next seconds: the new ones must pass them by.
+    long now = static_cast<long>(std::time(nullptr));
+    std::string filed = "[InNotes]\nItems=3\n";
+    for (int i = 0; i < 3; ++i) {
+        filed += "item-00" + std::to_string(i + 1) + "=-1|0|" + std::to_string(now + i) + "|1\n";
+    }
+    dir_.Put("Notes.dat", filed);
+    ASSERT_EQ(PhoneCallIntake(app_, now, "4711", "0221 1", "A", "Telefonie"), 1);
+    ASSERT_EQ(PhoneCallIntake(app_, now, "4711", "0221 2", "B", "Telefonie"), 1);
+    ASSERT_EQ(Note("030|C|s|Text"), 0);
+    auto first = Taken("PhoneCalls"), second = Taken("PhoneCalls"), note = Taken("InNotes");
+    ASSERT_TRUE(first && second && note);
+    std::set<long> ids{now, now + 1, now + 2, first->NoteId(), second->NoteId(), note->NoteId()};
+    EXPECT_EQ(ids.size(), 6u);
+    EXPECT_GE(first->NoteId(), now + 3);
+    EXPECT_EQ(dir_.Get("InNotes/" + note->Get(NoteItem::kTextFile)), "Text");
 }
 
 }  // namespace

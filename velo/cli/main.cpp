@@ -14,7 +14,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     // Only sending needs the line; the store commands work without CAPI.
     bool sending = !args.empty() && args[0] == "send";
-    CliContext context{StoreDir(), SettingsFilePath(), nullptr, "Telvora 0.1 (telvora)"};
+    CliContext context{StoreDir(), SettingsFilePath(), nullptr, "Telvora 0.1 (telvora)", &log};
     if (sending) {
         RCOInitLinkDLL(TRUE);
         context.makeLink = ServerNoteLinkFactory(JoinPath(InstallDir(), "telvora"));

@@ -1,17 +1,29 @@
 #include "telvora_cli.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
-#include <fstream>
 #include <iostream>
-#include <sstream>
+#include <optional>
 #include <thread>
 
+#include "atomic_file.h"
 #include "config_keys.h"
+#include "dial_string.h"
+#include "mobile_networks.h"
 #include "note_folders.h"
+#include "note_handoff.h"
+#include "notify_thread.h"
+#include "profile_document.h"
 #include "settings_file.h"
+#include "textcodec.h"
+#include "utf8.h"
 #include "velo_doc.h"
 
 namespace {
@@ -27,9 +39,18 @@ constexpr const char* kUsage =
     "  take [--watch]                            Übergebenes in die Ordner übernehmen\n"
     "  move ID VON NACH                          einen Eintrag verschieben\n"
     "  delete ORDNER ID                          einen Eintrag löschen\n"
+    "  --help                                    diese Hilfe\n"
     "ORDNER ist der Name (z.B. InNotes) oder die Nummer 0 bis 5.\n";
 
+// A file of more bytes than this has more characters than a note may have,
+// whatever its encoding: it is refused before more of it is read.
+constexpr size_t kMaxNoteFileBytes = 4 * kMaxNoteTextChars;
+
 std::atomic<bool> g_stop{false};
+
+void StopWatching(int) {
+    g_stop = true;
+}
 
 int FolderIndex(const std::string& text) {
     for (int f = 0; f < kFolderCount; ++f) {
@@ -40,8 +61,16 @@ int FolderIndex(const std::string& text) {
 
 bool ParseId(const std::string& text, long& id) {
     char* end = nullptr;
+    errno = 0;
     id = std::strtol(text.c_str(), &end, 10);
-    return !text.empty() && *end == '\0';
+    return !text.empty() && *end == '\0' && errno == 0;
+}
+
+bool HasControls(const std::string& text) {
+    for (char c : text) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return true;
+    }
+    return false;
 }
 
 // Status texts as printed lines; questions are answered no, since nobody
@@ -52,38 +81,54 @@ public:
     void Status(const std::string& text) override { out_ << text << "\n" << std::flush; }
     bool Ask(const std::string& question) override {
         out_ << question << " Nein.\n";
+        asked_ = true;
         return false;
     }
     bool EditSettings() override { return false; }
     void Report(bool success, const std::string& reply) override {
         out_ << (success ? "Notiz wurde gesendet!" : "Notiz konnte nicht gesendet werden!") << "\n";
-        if (success) out_ << "Empfängermitteilung:\n" << reply << "\n";
+        if (success) out_ << "Empfängermitteilung:\n" << PrintableText(reply, true) << "\n";
     }
+    bool Asked() const { return asked_; }
 
 private:
     std::ostream& out_;
+    bool asked_ = false;
 };
 
 class Cli {
 public:
     Cli(const CliContext& context, std::ostream& out, std::ostream& err)
-        : context_(context), out_(out), err_(err), doc_(context.storeDir, context.configFile) {}
+        : context_(context), out_(out), err_(err), doc_(context.storeDir, context.configFile) {
+        doc_.SetLog(context.log);
+    }
 
     int Run(const std::vector<std::string>& args) {
         if (args.empty()) return Usage();
         const std::string& command = args[0];
         std::vector<std::string> rest(args.begin() + 1, args.end());
+        if (command == "--help" || command == "-h" || command == "help") {
+            out_ << kUsage;
+            return 0;
+        }
         if (command == "folders" && rest.empty()) return WithDoc([&] { return Folders(); });
-        if (command == "list" && rest.size() == 1) return WithDoc([&] { return List(rest[0]); });
-        if (command == "show" && rest.size() == 2)
-            return WithDoc([&] { return Show(rest[0], rest[1]); });
-        if (command == "new" && rest.size() == 5) return WithDoc([&] { return New(rest); });
-        if (command == "send" && rest.size() == 1) return WithDoc([&] { return Send(rest[0]); });
+        if (command == "list" && rest.size() == 1) return List(rest[0]);
+        if (command == "show" && rest.size() == 2) return Show(rest[0], rest[1]);
+        if (command == "new" && rest.size() == 5) return New(rest);
+        if (command == "send" && rest.size() == 1) return Send(rest[0]);
         if (command == "take" && rest.empty()) return WithDoc([&] { return Take(false); });
         if (command == "take" && rest == std::vector<std::string>{"--watch"})
             return WithDoc([&] { return Take(true); });
-        if (command == "move" && rest.size() == 3) return WithDoc([&] { return Move(rest); });
-        if (command == "delete" && rest.size() == 2) return WithDoc([&] { return Delete(rest); });
+        if (command == "move" && rest.size() == 3) return Move(rest);
+        if (command == "delete" && rest.size() == 2) return Delete(rest);
+        for (const char* known :
+             {"folders", "list", "show", "new", "send", "take", "move", "delete"}) {
+            if (command == known) {
+                err_ << "Falsche Angaben für '" << command << "'.\n";
+                return Usage();
+            }
+        }
+        err_ << "Unbekannter Befehl '" << PrintableText(command) << "'.\n";
         return Usage();
     }
 
@@ -101,146 +146,269 @@ private:
         return status;
     }
 
+    int BadFolder(const std::string& text) {
+        err_ << "Unbekannter Ordner '" << PrintableText(text)
+             << "'. Bitte einen dieser Namen oder seine Nummer angeben: 0 SendNotes, 1 OutNotes, "
+                "2 InNotes, 3 PhoneCalls, 4 RelayedNotes, 5 DeletedNotes.\n";
+        return 2;
+    }
+
+    int BadId(const std::string& text) {
+        err_ << "'" << PrintableText(text)
+             << "' ist keine Notiz-Id. Die Id ist eine Zahl, wie 'telvora list ORDNER' sie in der "
+                "ersten Spalte zeigt.\n";
+        return 2;
+    }
+
     int Folders() {
+        auto notes = ReadProfile(doc_.NotesFile());
+        ProfileDocument none;
+        ProfileReader reader(notes ? *notes : none);
         for (int f = 0; f < kFolderCount; ++f) {
             CNoteFolder& folder = doc_.Folder(f);
             out_ << f << "\t" << folder.Section() << "\t" << folder.Items().size() << "\t"
-                 << folder.CountUnread() << " ungelesen\n";
+                 << folder.CountUnread() << " ungelesen";
+            size_t aside = SetAsideKeys(reader, folder.Section()).size();
+            if (aside > 0) out_ << "\t" << aside << " unlesbar beiseitegelegt (unreadableItem-NNN)";
+            out_ << "\n";
         }
         return 0;
-    }
-
-    int BadFolder(const std::string& text) {
-        err_ << "Unbekannter Ordner: " << text << "\n";
-        return 2;
     }
 
     int List(const std::string& folderText) {
         int f = FolderIndex(folderText);
         if (f < 0) return BadFolder(folderText);
-        for (const NoteItem& n : doc_.Folder(f).Items()) {
-            out_ << n.NoteId() << "\t" << NoteItem::TypeName(n.Type()) << "\t"
-                 << (n.IsRead() ? "gelesen" : "neu") << "\t"
-                 << NoteItem::FormatDateTime(n.Number(NoteItem::kDateTime)) << "\t"
-                 << n.Get(NoteItem::kName) << "\t" << n.Get(NoteItem::kNumber) << "\t"
-                 << n.Get(NoteItem::kSubject) << "\n";
-        }
-        out_ << doc_.Folder(f).StatusText() << "\n";
-        return 0;
-    }
-
-    NoteItem* Item(int folder, const std::string& idText) {
-        long id = 0;
-        if (!ParseId(idText, id)) return nullptr;
-        return doc_.Folder(folder).Find(id);
+        return WithDoc([&] {
+            for (const NoteItem& n : doc_.Folder(f).Items()) {
+                out_ << n.NoteId() << "\t" << NoteItem::TypeName(n.Type()) << "\t"
+                     << (n.IsRead() ? "gelesen" : "neu") << "\t"
+                     << NoteItem::FormatDateTime(n.Number(NoteItem::kDateTime)) << "\t"
+                     << PrintableText(n.Get(NoteItem::kName)) << "\t"
+                     << PrintableText(n.Get(NoteItem::kNumber)) << "\t"
+                     << PrintableText(n.Get(NoteItem::kSubject)) << "\n";
+            }
+            out_ << doc_.Folder(f).StatusText() << "\n";
+            return 0;
+        });
     }
 
     int Show(const std::string& folderText, const std::string& idText) {
         int f = FolderIndex(folderText);
         if (f < 0) return BadFolder(folderText);
-        NoteItem* n = Item(f, idText);
-        if (!n) {
-            err_ << "Eintrag " << idText << " gibt es in " << FolderSection(f) << " nicht.\n";
-            return 1;
+        long id = 0;
+        if (!ParseId(idText, id)) return BadId(idText);
+        return WithDoc([&] {
+            NoteItem* found = doc_.Folder(f).Find(id);
+            if (!found) {
+                err_ << "Eintrag " << id << " gibt es in " << FolderSection(f)
+                     << " nicht. 'telvora list " << FolderSection(f)
+                     << "' zeigt, welche es gibt.\n";
+                return 1;
+            }
+            NoteItem n = *found;
+            for (int field = 0; field <= NoteItem::kTextFile; ++field) {
+                std::string value = n.Get(static_cast<NoteItem::Field>(field));
+                if (field == NoteItem::kType) value = NoteItem::TypeName(n.Type());
+                if (field == NoteItem::kDateTime)
+                    value = NoteItem::FormatDateTime(n.Number(NoteItem::kDateTime));
+                out_ << NoteItem::ColumnTitle(field) << ": " << PrintableText(value) << "\n";
+            }
+            out_ << "\n" << PrintableText(doc_.ReadText(n, f), true) << "\n" << std::flush;
+            return doc_.MarkRead(id, f) ? 0 : 1;
+        });
+    }
+
+    // The note's text from a file: a regular file of text, read no further
+    // than a note may reach.
+    std::optional<std::string> ReadTextFile(const std::string& path) {
+        std::string shown = PrintableText(path);
+        // Not blocking: a pipe without a writer must not hold the command.
+        int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        if (fd < 0) {
+            err_ << "Datei kann nicht gelesen werden: " << shown << " (" << GermanErrorText(errno)
+                 << ").\n";
+            return std::nullopt;
         }
-        for (int field = 0; field <= NoteItem::kTextFile; ++field) {
-            std::string value = n->Get(static_cast<NoteItem::Field>(field));
-            if (field == NoteItem::kType) value = NoteItem::TypeName(n->Type());
-            if (field == NoteItem::kDateTime)
-                value = NoteItem::FormatDateTime(n->Number(NoteItem::kDateTime));
-            out_ << NoteItem::ColumnTitle(field) << ": " << value << "\n";
+        struct stat st;
+        if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+            close(fd);
+            err_ << "'" << shown
+                 << "' ist keine gewöhnliche Datei. Bitte eine Textdatei mit dem Notiztext "
+                    "angeben.\n";
+            return std::nullopt;
         }
-        out_ << "\n" << doc_.ReadText(*n, f) << "\n";
-        n->SetNumber(NoteItem::kRead, 1);
-        return 0;
+        std::string bytes(kMaxNoteFileBytes + 1, '\0');
+        size_t got = 0;
+        while (got < bytes.size()) {
+            ssize_t n = read(fd, bytes.data() + got, bytes.size() - got);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) {
+                int error = errno;
+                close(fd);
+                err_ << "Datei kann nicht gelesen werden: " << shown << " ("
+                     << GermanErrorText(error) << ").\n";
+                return std::nullopt;
+            }
+            if (n == 0) break;
+            got += static_cast<size_t>(n);
+        }
+        close(fd);
+        bytes.resize(got);
+        if (got > kMaxNoteFileBytes) return TooLong(shown);
+        return bytes;
+    }
+
+    std::nullopt_t TooLong(const std::string& what) {
+        err_ << "Sie haben die Maximale Anzahl der Zeichen überschritten!\n"
+             << "Eine Notiz darf höchstens " << kMaxNoteTextChars << " Zeichen haben; " << what
+             << " hat mehr. Bitte kürzen Sie den Text.\n";
+        return std::nullopt;
+    }
+
+    // A field of the new note, as the record keeps it.
+    std::optional<std::string> Field(const std::string& given, const char* what, size_t maxChars) {
+        std::string text = TextAsUtf8(given);
+        if (HasControls(text)) {
+            err_ << what << " '" << PrintableText(text)
+                 << "' enthält Steuerzeichen (etwa einen Zeilenumbruch). Bitte nur druckbare "
+                    "Zeichen angeben.\n";
+            return std::nullopt;
+        }
+        if (Utf8Chars(text) > maxChars) {
+            err_ << what << " ist zu lang: " << Utf8Chars(text) << " Zeichen, höchstens "
+                 << maxChars << " sind möglich. Bitte kürzen.\n";
+            return std::nullopt;
+        }
+        return text;
     }
 
     int New(const std::vector<std::string>& a) {
-        std::string text;
+        auto number = Field(a[0], "Die Rufnummer", NoteItem::kMaxNumberChars);
+        if (!number) return 1;
+        if (!IsDiallableNumber(*number)) {
+            char text[512];
+            std::snprintf(text, sizeof text, kWrongRecipientFormat, PrintableText(*number).c_str());
+            err_ << text
+                 << "\nEine Rufnummer besteht aus Ziffern, Leerzeichen und den Zeichen "
+                    "-/(), vorne darf ein + für die Landesvorwahl stehen.\n";
+            return 1;
+        }
+        auto name = Field(a[1], "Der Name", NoteItem::kMaxNameChars);
+        auto subject = name ? Field(a[2], "Der Betreff", NoteItem::kMaxSubjectChars) : std::nullopt;
+        if (!name || !subject) return 1;
+        std::optional<std::string> bytes;
+        std::string source;
         if (a[3] == "--text") {
-            text = a[4];
+            bytes = a[4];
+            source = "der Text";
         } else if (a[3] == "--file") {
-            std::ifstream in(a[4], std::ios::binary);
-            if (!in) {
-                err_ << "Datei kann nicht gelesen werden: " << a[4] << "\n";
-                return 1;
-            }
-            std::stringstream ss;
-            ss << in.rdbuf();
-            text = ss.str();
+            bytes = ReadTextFile(a[4]);
+            source = "'" + PrintableText(a[4]) + "'";
         } else {
+            err_ << "Nach dem Betreff folgt --text TEXT oder --file DATEI.\n";
             return Usage();
         }
-        auto file = doc_.NewTextFile(kSendNotes);
-        if (!file) {
-            err_ << "Datei kann nicht erzeugt werden\n";
+        if (!bytes) return 1;
+        if (bytes->find('\0') != std::string::npos) {
+            err_ << "In " << source
+                 << " steht ein Nullzeichen: das ist kein Text. Bitte eine Textdatei angeben.\n";
             return 1;
         }
-        NoteItem note(file->time);
-        note.Set(NoteItem::kNumber, a[0]);
-        note.Set(NoteItem::kName, a[1]);
-        note.Set(NoteItem::kSubject, a[2]);
-        note.Set(NoteItem::kTextFile, file->name);
-        note.SetNumber(NoteItem::kRead, 1);
-        if (!WriteNoteText(doc_.Folder(kSendNotes).TextPath(note), text)) {
-            err_ << "Datei kann nicht erzeugt werden\n";
+        std::string text = TextAsUtf8(*bytes);
+        if (Utf8Chars(text) > kMaxNoteTextChars) {
+            TooLong(source);
             return 1;
         }
-        doc_.AddItem(note, kSendNotes);
-        out_ << note.NoteId() << "\n";
-        return 0;
+        return WithDoc([&] {
+            NoteItem note;
+            note.Set(NoteItem::kNumber, *number);
+            // As the composer stores them, so that no field is empty.
+            note.Set(NoteItem::kName, name->empty() ? "Unbekannt" : *name);
+            note.Set(NoteItem::kSubject, subject->empty() ? "---" : *subject);
+            note.SetNumber(NoteItem::kRead, 1);
+            auto stored = doc_.CreateItem(note, kSendNotes, text);
+            if (!stored) return 1;
+            out_ << stored->NoteId() << "\n";
+            return 0;
+        });
     }
 
     int Send(const std::string& idText) {
         long id = 0;
-        if (!ParseId(idText, id)) return Usage();
+        if (!ParseId(idText, id)) return BadId(idText);
         if (!context_.makeLink) {
             err_ << "Die ISDN-Verbindung steht in diesem Programm nicht zur Verfügung.\n";
             return 1;
         }
-        SettingsFile settings(context_.configFile);
-        NoteSender sender(settings, context_.makeLink, context_.programId);
-        PrintedProgress progress(out_);
-        return doc_.SendNote(id, kSendNotes, sender, progress) ? 0 : 1;
+        return WithDoc([&] {
+            SettingsFile settings(context_.configFile);
+            NoteSender sender(settings, context_.makeLink, context_.programId);
+            PrintedProgress progress(out_);
+            if (doc_.SendNote(id, kSendNotes, sender, progress)) return 0;
+            if (progress.Asked()) {
+                err_ << "Bitte tragen Sie Ihre Absenderangaben in '" << context_.configFile
+                     << "' ein: unter [Sender] name= (Ihr Name) und telephone= (Ihre Rufnummer "
+                        "mit Vorwahl).\n";
+            }
+            return 1;
+        });
     }
 
     int Take(bool watch) {
         auto print = [&](const NoteItem& n, int folder) {
             out_ << FolderSection(folder) << "\t" << n.NoteId() << "\t"
-                 << NoteItem::TypeName(n.Type()) << "\t" << n.Get(NoteItem::kName) << "\t"
-                 << n.Get(NoteItem::kNumber) << "\t" << n.Get(NoteItem::kSubject) << "\n"
+                 << NoteItem::TypeName(n.Type()) << "\t" << PrintableText(n.Get(NoteItem::kName))
+                 << "\t" << PrintableText(n.Get(NoteItem::kNumber)) << "\t"
+                 << PrintableText(n.Get(NoteItem::kSubject)) << "\n"
                  << std::flush;
         };
-        doc_.TakeHandedOverItems(print);
+        auto setAside = [&](const std::string& section, const std::string& key,
+                            const std::string& record) {
+            err_ << "Ein übergebener Eintrag in [" << section << "] ist nicht lesbar: '"
+                 << PrintableText(record) << "'. Er steht jetzt unter " << key << " in '"
+                 << doc_.NotesFile() << "'; die übrigen wurden übernommen.\n"
+                 << std::flush;
+        };
+        if (watch) {
+            // Closing the terminal ends the watch as Ctrl+C does; what was
+            // taken is in the store already either way.
+            struct sigaction stop {};
+            stop.sa_handler = StopWatching;
+            for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &stop, nullptr);
+        }
+        doc_.TakeHandedOverItems(print, setAside);
         if (!watch) return 0;
-        std::signal(SIGINT, [](int) { g_stop = true; });
-        std::signal(SIGTERM, [](int) { g_stop = true; });
+        auto next = std::chrono::steady_clock::now();
         while (!g_stop) {
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
-            if (++ticks_ % 10 == 0 && doc_.TakeHandedOverItems(print) > 0) doc_.SaveAll();
+            if (std::chrono::steady_clock::now() < next + CNotifyThread::kPeriod) continue;
+            next = std::chrono::steady_clock::now();
+            doc_.TakeHandedOverItems(print, setAside);
         }
         return 0;
     }
 
     int Move(const std::vector<std::string>& a) {
         long id = 0;
+        if (!ParseId(a[0], id)) return BadId(a[0]);
         int from = FolderIndex(a[1]), to = FolderIndex(a[2]);
-        if (!ParseId(a[0], id) || from < 0 || to < 0) return Usage();
-        return doc_.MoveItem(id, from, to) ? 0 : 1;
+        if (from < 0) return BadFolder(a[1]);
+        if (to < 0) return BadFolder(a[2]);
+        return WithDoc([&] { return doc_.MoveItem(id, from, to) ? 0 : 1; });
     }
 
     int Delete(const std::vector<std::string>& a) {
-        long id = 0;
         int f = FolderIndex(a[0]);
-        if (!ParseId(a[1], id) || f < 0) return Usage();
-        return doc_.DeleteItem(id, f) ? 0 : 1;
+        if (f < 0) return BadFolder(a[0]);
+        long id = 0;
+        if (!ParseId(a[1], id)) return BadId(a[1]);
+        return WithDoc([&] { return doc_.DeleteItem(id, f) ? 0 : 1; });
     }
 
     const CliContext& context_;
     std::ostream& out_;
     std::ostream& err_;
     CVeloDoc doc_;
-    unsigned ticks_ = 0;
 };
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "debuglog.h"
 #include "note_sender.h"
 
 struct CliContext {
@@ -13,6 +14,7 @@ struct CliContext {
     std::string configFile;
     NoteLinkFactory makeLink;  // null where the link library is not at hand
     std::string programId;
+    const DebugLog* log = nullptr;
 };
 
 // Runs one command; returns the process's exit status (0 success, 1 the

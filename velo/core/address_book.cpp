@@ -14,10 +14,13 @@
 #include <sstream>
 
 #include "app_caption.h"
+#include "atomic_file.h"
+#include "field_text.h"
 #include "locations.h"
 #include "mobile_networks.h"
 #include "msgbox.h"
 #include "paths.h"
+#include "utf8.h"
 
 namespace {
 
@@ -242,53 +245,22 @@ void ShowParseError(const std::string& path, const std::string& data,
     size_t offset =
         std::min(static_cast<size_t>(std::max<ptrdiff_t>(result.offset, 0)), data.size());
     size_t newline = offset ? data.rfind('\n', offset - 1) : std::string::npos;
-    auto lineStart =
-        data.begin() + static_cast<ptrdiff_t>(newline == std::string::npos ? 0 : newline + 1);
-    long line = 1 + std::count(data.begin(), lineStart, '\n');
-    long position = 1 + std::count_if(lineStart, data.begin() + static_cast<ptrdiff_t>(offset),
-                                      [](char c) { return (c & 0xC0) != 0x80; });
+    size_t lineStart = newline == std::string::npos ? 0 : newline + 1;
+    long line =
+        1 + std::count(data.begin(), data.begin() + static_cast<ptrdiff_t>(lineStart), '\n');
+    long position =
+        1 +
+        static_cast<long>(Utf8Chars(std::string_view(data).substr(lineStart, offset - lineStart)));
     char where[64];
     std::snprintf(where, sizeof where, "Line: %ld\nPosition: %ld\n", line, position);
     text += std::string(result.description()) + "\n" + where;
     ShowMessageBox(text, address_msg::kXmlErrorCaption, MB_OK | MB_ICONSTOP);
 }
 
-bool WriteAll(int fd, const std::string& data) {
-    for (size_t done = 0; done < data.size();) {
-        ssize_t n = write(fd, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-// The new file is complete on disk before it takes the old one's place.
-bool ReplaceFile(const std::string& path, const std::string& data) {
-    std::string temp = path + ".XXXXXX";
-    int fd = mkstemp(temp.data());
-    if (fd < 0) return false;
-    struct stat old;
-    mode_t mode = stat(path.c_str(), &old) == 0 ? old.st_mode & 07777 : 0644;
-    bool ok = fchmod(fd, mode) == 0 && WriteAll(fd, data) && fdatasync(fd) == 0;
-    ok = close(fd) == 0 && ok;
-    ok = ok && rename(temp.c_str(), path.c_str()) == 0;
-    if (!ok) unlink(temp.c_str());
-    return ok;
-}
-
-std::vector<int> ParseInts(const std::string& list) {
-    std::vector<int> values;
-    std::stringstream in(list);
-    std::string item;
-    while (std::getline(in, item, ',')) values.push_back(std::atoi(item.c_str()));
-    return values;
-}
-
 // One integer per column; a short list is filled up from the defaults.
 std::vector<int> ColumnInts(const std::string& text, const std::string& defaults) {
-    std::vector<int> values = ParseInts(text);
-    std::vector<int> fallback = ParseInts(defaults);
+    std::vector<int> values = ParseIntList(text);
+    std::vector<int> fallback = ParseIntList(defaults);
     for (size_t i = values.size(); i < kAddressColumnCount; ++i) values.push_back(fallback[i]);
     return values;
 }

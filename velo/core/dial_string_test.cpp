@@ -17,7 +17,17 @@ TEST(DialString, OutsideLineThenCallByCallThenDigits) {
     EXPECT_EQ(DialString(settings, "", "030/123 45-67", now), "0301234567");
     ASSERT_TRUE(settings.Write(cfg::kIsdnPrefix, "0"));
     EXPECT_EQ(DialString(settings, "CBCT_01", "030/123 45-67", now), "0010130301234567");
-    EXPECT_EQ(DialString(settings, "CBCT_02", "+49 30 1234567", now), "049301234567");
+    // "+" is the international prefix, not nothing.
+    EXPECT_EQ(DialString(settings, "CBCT_02", " +49 30 1234567", now), "00049301234567");
+}
+
+TEST(DialString, OnlyNumbersAsPeopleWriteThemAreDialled) {
+    for (const char* good : {"030/123 45-67", "+49 (30) 1234567", " 0221 4711"}) {
+        EXPECT_TRUE(IsDiallableNumber(good)) << good;
+    }
+    for (const char* bad : {"030-abc-222", "", "  ", "+", "-/()", "030+1", "0301\x1B", "0.30"}) {
+        EXPECT_FALSE(IsDiallableNumber(bad)) << bad;
+    }
 }
 
 }  // namespace

@@ -5,38 +5,35 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <sstream>
 
+#include "field_text.h"
 #include "item_list.h"
 #include "note_folders.h"
+#include "note_handoff.h"
 #include "paths.h"
-#include "settings_file.h"
 
 namespace {
 
-constexpr const char* kCountKey = "Items";
 constexpr const char* kPathKey = "folderPath";
 constexpr const char* kNameKey = "folderName";
 
-// At most kColumns comma-separated numbers; an empty text keeps the defaults.
-void ReadColumns(const SettingsFile& file, const std::string& section, const char* key,
+// At most kColumns numbers; an empty text keeps the defaults.
+void ReadColumns(const ProfileReader& notes, const std::string& section, const char* key,
                  std::array<int, CNoteFolder::kColumns>& values) {
-    std::string text = file.ReadText(section.c_str(), key);
-    if (text.empty()) return;
-    std::stringstream in(text);
-    std::string item;
-    for (size_t i = 0; i < values.size() && std::getline(in, item, ','); ++i) {
-        values[i] = std::atoi(item.c_str());
-    }
+    std::vector<int> read = ParseIntList(notes.Get(section, key).value_or(""));
+    for (size_t i = 0; i < values.size() && i < read.size(); ++i) values[i] = read[i];
 }
 
 std::string JoinColumns(const std::array<int, CNoteFolder::kColumns>& values, bool flags) {
-    std::string text;
-    for (size_t i = 0; i < values.size(); ++i) {
-        if (i) text += ",";
-        text += flags ? (values[i] ? "1" : "0") : std::to_string(values[i]);
+    std::vector<int> list(values.begin(), values.end());
+    if (flags) {
+        for (int& v : list) v = v ? 1 : 0;
     }
-    return text;
+    return FormatIntList(list);
+}
+
+int ReadInt(const ProfileReader& notes, const std::string& section, const char* key) {
+    return std::atoi(notes.Get(section, key).value_or("0").c_str());
 }
 
 }  // namespace
@@ -47,48 +44,43 @@ CNoteFolder::Columns::Columns() {
     for (int i = 0; i < kColumns; ++i) order[i] = i;
 }
 
-bool CNoteFolder::Load(const std::string& notesFile, const std::string& storeDir) {
-    SettingsFile file(notesFile);
-    const char* s = section_.c_str();
+void CNoteFolder::Load(const ProfileReader& notes, const std::string& storeDir) {
     items_.clear();
-    int count = file.ReadInt(s, kCountKey, 0);
-    for (int i = 1; i <= count; ++i) {
-        auto item = NoteItem::Parse(file.ReadText(s, ItemList::ItemKey(i).c_str()));
-        if (item) items_.push_back(std::move(*item));
+    unreadable_.clear();
+    for (std::string& record : ItemList::ReadRecords(notes, section_)) {
+        if (auto item = NoteItem::Parse(record)) {
+            items_.push_back(std::move(*item));
+        } else {
+            unreadable_.push_back(std::move(record));
+        }
     }
-    std::string path = file.ReadText(s, kPathKey);
-    if (path.empty()) {
-        path = section_;
-        file.WriteText(s, kPathKey, path.c_str());
-    }
-    dir_ = FolderDir(storeDir, path);
+    std::string path = notes.Get(section_, kPathKey).value_or("");
+    dir_ = FolderDir(storeDir, path.empty() ? section_ : path);
     mkdir(dir_.c_str(), 0777);
-    name_ = file.ReadText(s, kNameKey);
-    if (name_.empty()) {
-        name_ = section_;
-        file.WriteText(s, kNameKey, name_.c_str());
-    }
+    name_ = notes.Get(section_, kNameKey).value_or("");
+    namesMissing_ = path.empty() || name_.empty();
+    if (name_.empty()) name_ = section_;
     columns_ = Columns();
-    ReadColumns(file, section_, "colHidden", columns_.hidden);
-    ReadColumns(file, section_, "colEnable", columns_.enable);
-    ReadColumns(file, section_, "colOrder", columns_.order);
-    ReadColumns(file, section_, "colSize", columns_.size);
-    columns_.sort = file.ReadInt(s, "colSort", 0);
-    columns_.sortDir = file.ReadInt(s, "sortDir", 0);
-    return true;
+    ReadColumns(notes, section_, "colHidden", columns_.hidden);
+    ReadColumns(notes, section_, "colEnable", columns_.enable);
+    ReadColumns(notes, section_, "colOrder", columns_.order);
+    ReadColumns(notes, section_, "colSize", columns_.size);
+    columns_.sort = ReadInt(notes, section_, "colSort");
+    columns_.sortDir = ReadInt(notes, section_, "sortDir");
+}
+
+void CNoteFolder::WriteMissingNames(ProfileEditor& notes) const {
+    for (const char* key : {kPathKey, kNameKey}) {
+        if (notes.Get(section_, key).value_or("").empty()) notes.Set(section_, key, section_);
+    }
 }
 
 bool CNoteFolder::Save(ProfileEditor& notes) const {
-    bool ok = notes.Set(section_, kCountKey, std::to_string(items_.size()));
-    for (size_t i = 0; i < items_.size() && ok; ++i) {
-        ok = notes.Set(section_, ItemList::ItemKey(i + 1), items_[i].Format());
-    }
-    if (!ok) return false;
-    for (size_t k = items_.size() + 1;; ++k) {
-        std::string key = ItemList::ItemKey(k);
-        if (notes.Get(section_, key).value_or("").empty()) break;
-        notes.RemoveKey(section_, key);
-    }
+    std::vector<std::string> records;
+    records.reserve(items_.size());
+    for (const NoteItem& item : items_) records.push_back(item.Format());
+    if (!ItemList::WriteRecords(notes, section_, records)) return false;
+    for (const std::string& record : unreadable_) SetAsideUnreadable(notes, section_, record);
     notes.Set(section_, "colHidden", JoinColumns(columns_.hidden, true));
     notes.Set(section_, "colEnable", JoinColumns(columns_.enable, true));
     notes.Set(section_, "colOrder", JoinColumns(columns_.order, false));
@@ -133,4 +125,11 @@ std::string CNoteFolder::TextPath(const NoteItem& item) const {
     if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos)
         return "";
     return JoinPath(dir_, name);
+}
+
+int CNoteFolder::Claims(const std::string& textFile) const {
+    if (textFile.empty()) return 0;
+    return static_cast<int>(std::count_if(items_.begin(), items_.end(), [&](const NoteItem& n) {
+        return n.Get(NoteItem::kTextFile) == textFile;
+    }));
 }

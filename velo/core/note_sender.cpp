@@ -4,6 +4,9 @@
 
 #include "config_keys.h"
 #include "dial_string.h"
+#include "field_text.h"
+#include "mobile_networks.h"
+#include "utf8.h"
 
 namespace {
 
@@ -15,38 +18,20 @@ std::string Printf(const char* format, const std::string& a, const std::string& 
     return out;
 }
 
-size_t CharCount(const std::string& s) {
-    size_t n = 0;
-    for (char c : s) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    return n;
-}
-
 constexpr unsigned short kCommandNotFound = 16;
 constexpr unsigned short kRemoteCommandFailed = 17;
-
-// The receiver splits the command line at "|": a bar inside a field would
-// shift the fields behind it. The text comes last and may hold any.
-std::string Field(const std::string& s) {
-    std::string out;
-    for (char c : s) {
-        if (c == '|') {
-            out += "\xC2\xA6";
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
 
 }  // namespace
 
 std::string NoteSender::CommandLine(int version, const std::string& programId,
                                     const std::string& ownNumber, const std::string& ownName,
                                     const std::string& subject, const std::string& text) {
-    std::string fields =
-        Field(ownNumber) + "|" + Field(ownName) + "|" + Field(subject) + "|" + text;
+    // The receiver splits the line at "|": a bar inside a field would shift
+    // the fields behind it. The text comes last and may hold any.
+    std::string fields = BarsToBrokenBars(ownNumber) + "|" + BarsToBrokenBars(ownName) + "|" +
+                         BarsToBrokenBars(subject) + "|" + text;
     if (version < 1) return "note " + fields;
-    return "rawNote 1.1|" + Field(programId) + "||" + fields;
+    return "rawNote 1.1|" + BarsToBrokenBars(programId) + "||" + fields;
 }
 
 bool NoteSender::Fail(SendProgress& progress, const std::string& status) {
@@ -93,8 +78,13 @@ bool NoteSender::Send(const NoteToSend& note, SendProgress& progress, std::time_
     std::string dial =
         DialString(settings_, settings_.Read(cfg::kNoteTariffPlan), note.number, now);
 
+    // Letters or no digits at all would dial something else than the user
+    // wrote, or the bare prefixes.
+    if (!IsDiallableNumber(note.number)) {
+        return Fail(progress, Printf(kWrongRecipientFormat, note.number));
+    }
     if (note.text.empty()) return Fail(progress, "Notiztext konnte nicht gefunden werden!");
-    if (CharCount(note.text) > kMaxTextChars) {
+    if (Utf8Chars(note.text) > kMaxTextChars) {
         return Fail(progress,
                     "Notiz ist zu groß!. Sie können Notizen bis zu einer Größe von 2048 bytes "
                     "senden.");

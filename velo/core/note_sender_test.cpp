@@ -175,6 +175,13 @@ TEST_F(NoteSenderTest, TextLimitsAreCheckedBeforeDialling) {
     EXPECT_EQ(progress_.statuses.back(), "Notiztext konnte nicht gefunden werden!");
     EXPECT_EQ(progress_.statuses[progress_.statuses.size() - 2],
               "Notiz ist zu groß!. Sie können Notizen bis zu einer Größe von 2048 bytes senden.");
+    // A number that is not one would dial something else, or only the prefixes.
+    for (const char* number : {"030-abc-222", ""}) {
+        EXPECT_FALSE(Sender().Send(NoteToSend{number, "s", "t"}, progress_));
+        EXPECT_EQ(progress_.statuses.back(), std::string("Die Rufnummer/Adresse '") + number +
+                                                 "' hat ein falsches Format!\n Bitte überprüfen!");
+    }
+    EXPECT_TRUE(station_.calls.empty());
 }
 
 TEST_F(NoteSenderTest, MissingSenderDataAsksFirst) {
@@ -216,13 +223,9 @@ TEST_F(NoteSenderTest, TheDocumentSendsNotesAndFilesThemAsSent) {
     MessageBoxRecorder boxes;
     CVeloDoc doc(dir_.File("store"), settings_.Path());
     ASSERT_TRUE(doc.Open());
-    auto file = doc.NewTextFile(kSendNotes, 1018880400);
-    ASSERT_TRUE(file);
-    NoteItem note(file->time);
-    note.Set(NoteItem::kNumber, "030 1234567");
-    note.Set(NoteItem::kTextFile, file->name);
-    ASSERT_TRUE(WriteNoteText(doc.Folder(kSendNotes).TextPath(note), std::string(2048, 'y')));
-    doc.AddItem(note, kSendNotes);
+    NoteItem draft(1018880400);
+    draft.Set(NoteItem::kNumber, "030 1234567");
+    auto note = *doc.CreateItem(draft, kSendNotes, std::string(2048, 'y'));
     NoteSender sender = Sender();
     EXPECT_FALSE(doc.SendNote(note.NoteId(), kSendNotes, sender, progress_));  // too long to send
     ASSERT_TRUE(WriteNoteText(doc.Folder(kSendNotes).TextPath(note), "kurz"));

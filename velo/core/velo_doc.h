@@ -1,6 +1,11 @@
 // velo's document: the six folders of the note store, loaded from the notes
-// data file when it opens and written back when it closes. One velo program
-// at a time owns the store; the answering station only hands items over.
+// data file when it opens. One velo program at a time owns the store; the
+// answering station only hands items over.
+//
+// Every change of the folders is written when it is made, in one replace
+// of the notes data file together with whatever else belongs to it (the
+// handoff an item was taken from, the id it was given), so that a program
+// that is killed at any moment leaves each item exactly once in the store.
 #pragma once
 
 #include <ctime>
@@ -9,59 +14,81 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
+#include "debuglog.h"
 #include "note_folder.h"
 #include "note_folders.h"
 #include "note_sender.h"
 
 class CVeloDoc {
 public:
-    // notesFile is the store's "Notes.dat", configFile velo's Telvora.cfg.
+    // storeDir holds "Notes.dat", configFile is velo's Telvora.cfg.
     CVeloDoc(std::string storeDir, std::string configFile);
     ~CVeloDoc();
     CVeloDoc(const CVeloDoc&) = delete;
     CVeloDoc& operator=(const CVeloDoc&) = delete;
 
+    // Where the document writes what it set aside or could not do.
+    void SetLog(const DebugLog* log) { log_ = log; }
+
     // Takes the store for this process, loads the folders and takes in a
-    // note that another program prepared. Fails with a message when another
-    // velo program holds the store or the folders cannot be read.
+    // note that another program prepared. Fails with a message when the
+    // store directory cannot be used, another velo program holds the store
+    // or the folders cannot be read; then nothing is written.
     bool Open();
     // Saves the folders and gives the store up; Open may follow again.
     bool Close();
-    bool IsOpen() const { return open_; }
-    // Writes the folders now and keeps the store.
+    bool IsOpen() const;
+    // Writes the folders as they are in memory now and keeps the store.
     bool SaveAll();
+    // Runs change, which may change the folders in memory and write keys
+    // of its own, and writes the folders with it in one replace under the
+    // store's lock. When change returns false nothing is written. False,
+    // with a message, when the file cannot be written; the caller then
+    // undoes what change did in memory.
+    bool Commit(const std::function<bool(ProfileEditor&)>& change);
 
     // The first folder to show: [Parameters] "folderView".
     int FolderView() const;
 
     // Everything below requires an open document. The document's lock
-    // guards the folders against the notify thread.
+    // guards the folders against the notify thread. Each operation that
+    // changes the store writes it before it returns; when it fails, with a
+    // message, the store (memory, file and text files) is as it was.
     std::recursive_mutex& Lock() { return mutex_; }
     CNoteFolder& Folder(int index) { return *folders_[index]; }
     const std::string& NotesFile() const { return notesFile_; }
 
-    void AddItem(NoteItem item, int folder);
+    // Appends the item; a note id that another item has gives way to the
+    // next free second.
+    bool AddItem(NoteItem item, int folder);
+    // A new item with its text in a new text file of the folder, named
+    // after the item's time or the next second that is free both as a
+    // name and as an id. Returns the item as stored.
+    std::optional<NoteItem> CreateItem(NoteItem item, int folder, const std::string& text);
     // Moves the record to the end of the target and its text file along;
-    // the item stays where it was when the file cannot be moved.
+    // the item stays where it was when either cannot be moved.
     bool MoveItem(long noteId, int from, int to);
     bool DeleteItemForGood(long noteId, int folder);
     // From "DeletedNotes" for good, from elsewhere into "DeletedNotes".
     bool DeleteItem(long noteId, int folder);
-    // A new, empty text file in the folder, named after now (or the next
-    // free second); its time also serves as the new item's note id.
-    std::optional<NoteTextFile> NewTextFile(int folder, std::time_t now = std::time(nullptr));
+    bool MarkRead(long noteId, int folder);
     std::string ReadText(const NoteItem& item, int folder);
 
     // Sends a note of this folder; on success it moves to "OutNotes".
     // Only ISDN notes are sent here.
     bool SendNote(long noteId, int folder, NoteSender& sender, SendProgress& progress);
 
-    // Takes what the answering station handed over, calls before notes,
-    // into "PhoneCalls" and "InNotes"; calls onItem for each item taken.
-    // A record that cannot be read stays pending.
-    int TakeHandedOverItems(const std::function<void(const NoteItem&, int folder)>& onItem = {});
+    // Takes everything the answering station handed over, calls before
+    // notes, into "PhoneCalls" and "InNotes", in one step with clearing the
+    // handoff. A record that cannot be read is set aside under
+    // "unreadableItem-NNN" of its section and reported to onSetAside.
+    using ItemTaken = std::function<void(const NoteItem&, int folder)>;
+    using RecordSetAside = std::function<void(const std::string& section, const std::string& key,
+                                              const std::string& record)>;
+    int TakeHandedOverItems(const ItemTaken& onItem = {}, const RecordSetAside& onSetAside = {});
 
     // A note that another program prepared ([Parameters] "noteToSend")
     // becomes a new item in "SendNotes"; true when there was one.
@@ -72,15 +99,20 @@ public:
 
 private:
     bool LoadAll();
-    int IndexOf(long noteId, int folder);
-    bool MoveTextFile(NoteItem& item, const CNoteFolder& from, const CNoteFolder& to);
+    bool OpenLocked();
+    void GiveUpStore();
+    int IndexOf(long noteId, int folder) const;
+    std::unordered_set<long> IdsInMemory() const;
+    bool RenumberSharedIds();
     void AccessError();
+    void Log(const std::string& line) const;
 
     std::string storeDir_;
     std::string notesFile_;
     std::string configFile_;
     std::vector<std::unique_ptr<CNoteFolder>> folders_;
-    std::recursive_mutex mutex_;
+    mutable std::recursive_mutex mutex_;
+    const DebugLog* log_ = nullptr;
     int ownerFd_ = -1;
     bool open_ = false;
 };
