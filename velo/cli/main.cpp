@@ -1,4 +1,5 @@
 // telvora: velo's note store and note sending on the command line.
+#include <csignal>
 #include <iostream>
 
 #include "corvane.h"
@@ -16,6 +17,10 @@ int main(int argc, char** argv) {
     bool sending = !args.empty() && args[0] == "send";
     CliContext context{StoreDir(), SettingsFilePath(), nullptr, "Telvora 0.1 (telvora)", &log};
     if (sending) {
+        // An exchange that goes away in the middle of a send must not end
+        // telvora on a write to its socket: the write fails, and the send
+        // reports it.
+        std::signal(SIGPIPE, SIG_IGN);
         RCOInitLinkDLL(TRUE);
         context.makeLink = ServerNoteLinkFactory(JoinPath(InstallDir(), "telvora"));
     }
