@@ -42,7 +42,7 @@ protected:
 
     void TearDown() override {
         receiver_->Process().Signal(SIGTERM);
-        EXPECT_EQ(receiver_->Process().Wait(10s), 0) << receiver_->Errors();
+        EXPECT_EQ(receiver_->Process().Wait(10s), receiverExit_) << receiver_->Errors();
     }
 
     std::string CallLog() const { return dir_.File("calls.jsonl"); }
@@ -90,6 +90,7 @@ protected:
     capitest::CapisimProcess capisim_;
     std::unique_ptr<QuorlinStation> receiver_;
     std::map<std::string, std::string> env_;
+    int receiverExit_ = 0;  // 1 once the exchange is gone under it
 };
 
 TEST_F(SendingTest, ANoteReachesTheReceiverWhoseReplyIsShown) {
@@ -195,6 +196,19 @@ TEST_F(SendingTest, AnOlderReceiverGetsTheNoteLine) {
     EXPECT_EQ(note->Get(NoteItem::kSubject), "Treffen");
     EXPECT_EQ(ReadFile(install + "/InNotes/" + note->Get(NoteItem::kTextFile)),
               "Hallo | alte Station");
+}
+
+// The exchange goes away in the middle of a send: telvora's writes to its
+// socket fail, and that is a failed send, not a program killed by SIGPIPE.
+TEST_F(SendingTest, AVanishingExchangeIsAFailedSendNotAKilledProgram) {
+    std::string id = NewNote(kReceiver, std::string(2047, 'z'));
+    ChildProcess send(TELVORA_PATH, {"send", id}, env_, dir_.File("A"), SenderFile("stderr.txt"));
+    ASSERT_TRUE(send.WaitForLine("Sende Notiz...", 20s));
+    capisim_.Kill();
+    receiverExit_ = 1;
+    EXPECT_EQ(send.Wait(60s), 1) << ReadFile(SenderFile("stderr.txt"));
+    EXPECT_TRUE(send.WaitForLine("Notiz konnte nicht gesendet werden!", 1s));
+    EXPECT_NE(Listing("SendNotes").find(id), std::string::npos) << "still to be sent";
 }
 
 }  // namespace
