@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <new>
 
 #include "capi_access.h"
@@ -21,6 +22,15 @@ constexpr auto kExitWait = std::chrono::milliseconds(10000);
 std::atomic<CAPIAccess*> pCAPIAccess{nullptr};
 std::atomic<LinkConnection*> pCorvane{nullptr};
 
+// A program that ends without RCOExitLinkDLL must not leave the dispatch
+// thread inside libcapi20 while the driver library tears itself down: that
+// can crash the process while it holds libcapi20's semaphore, which all
+// CAPI programs of the machine share, and hang every one of them. Handlers
+// of atexit run before the libraries' own finalisers.
+void StopAtExit() {
+    StopDispatchThread(kExitWait);
+}
+
 BOOL CorvaneInit() {
     LinkLog().Write("++CorvaneInit()\n");
     if (DispatchThreadStarted()) return TRUE;
@@ -32,6 +42,8 @@ BOOL CorvaneInit() {
         LinkLog().Write("**CorvaneInit(): thread not started\n");
         return FALSE;
     }
+    static bool stopAtExit = std::atexit(StopAtExit) == 0;
+    (void)stopAtExit;
     LinkLog().Write("--CorvaneInit()\n");
     return TRUE;
 }
