@@ -6,7 +6,6 @@
 
 namespace {
 
-constexpr char32_t kReplacement = 0xFFFD;
 
 // 0x80..0x9F of Windows-1252; 0 marks the five bytes it leaves undefined.
 constexpr std::array<char16_t, 32> kHighControls = {
@@ -18,7 +17,7 @@ constexpr std::array<char16_t, 32> kHighControls = {
 char32_t Cp1252ToCodePoint(unsigned char byte) {
     if (byte < 0x80 || byte >= 0xA0) return byte;
     char16_t mapped = kHighControls[byte - 0x80];
-    return mapped ? mapped : kReplacement;
+    return mapped ? mapped : kReplacementCharacter;
 }
 
 void AppendUtf8(std::string& out, char32_t cp) {

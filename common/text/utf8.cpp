@@ -4,7 +4,6 @@
 
 namespace {
 
-constexpr char32_t kReplacement = 0xFFFD;
 
 bool Continues(char c) {
     return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
@@ -51,15 +50,15 @@ Utf8Char DecodeUtf8At(std::string_view s, size_t pos) {
         if (lead == 0xF0) lo = 0x90;  // overlong
         if (lead == 0xF4) hi = 0x8F;  // beyond U+10FFFF
     } else {
-        return {kReplacement, 1, false};
+        return {kReplacementCharacter, 1, false};
     }
 
     size_t i = 1;
     for (; i <= need; ++i) {
-        if (pos + i >= s.size()) return {kReplacement, i, false};
+        if (pos + i >= s.size()) return {kReplacementCharacter, i, false};
         unsigned char c = byte(pos + i);
         unsigned char min = i == 1 ? lo : 0x80, max = i == 1 ? hi : 0xBF;
-        if (c < min || c > max) return {kReplacement, i, false};
+        if (c < min || c > max) return {kReplacementCharacter, i, false};
         cp = (cp << 6) | (c & 0x3F);
     }
     return {cp, i, true};

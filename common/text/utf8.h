@@ -7,6 +7,9 @@
 #include <string>
 #include <string_view>
 
+// What stands for a character that cannot be had: U+FFFD.
+inline constexpr char32_t kReplacementCharacter = 0xFFFD;
+
 // The number of characters: every byte that does not continue a sequence.
 size_t Utf8Chars(std::string_view text);
 

@@ -12,12 +12,12 @@ namespace {
 
 using namespace capitest;
 
-constexpr const char* kStationNumber = "5551001";
+constexpr const char* kQuorlinNumber = "5551001";
 
 class QuorlinCaller : public testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(capisim_.Start({"--line", std::string("Q:0:") + kStationNumber, "--line",
+        ASSERT_TRUE(capisim_.Start({"--line", std::string("Q:0:") + kQuorlinNumber, "--line",
                                     "C:0:5552001,5552002", "--call-log", CallLog()}))
             << capisim_.Error();
         station_ =
@@ -33,7 +33,7 @@ protected:
 
     std::unique_ptr<ChildProcess> NoteClient(const std::string& name,
                                              const std::vector<std::string>& commandLines) {
-        std::vector<std::string> args{kStationNumber};
+        std::vector<std::string> args{kQuorlinNumber};
         args.insert(args.end(), commandLines.begin(), commandLines.end());
         auto env = CallerEnvironment(dir_.Path(), name, capisim_.Port("C"));
         return std::make_unique<ChildProcess>(NOTE_CLIENT_PATH, args, env, dir_.File(name),
@@ -73,7 +73,7 @@ TEST_F(QuorlinCaller, ASecondCallerHearsBusyAtOnce) {
 
 TEST_F(QuorlinCaller, ACallerThatNeverOpensTheDataConnectionIsClearedAfterTenSeconds) {
     auto raw = RawCaller("raw");
-    ASSERT_EQ(raw->Put(ConnectReq(kStationNumber, "5552001", 2)), 0u);
+    ASSERT_EQ(raw->Put(ConnectReq(kQuorlinNumber, "5552001", 2)), 0u);
     auto conf = raw->WaitFor(CONNECT, CONF);
     ASSERT_TRUE(conf);
     auto active = raw->WaitFor(CONNECT_ACTIVE, IND);
@@ -107,7 +107,7 @@ TEST_F(QuorlinCaller, ASilentCallerIsHungUpOnWithATruthfulLine) {
 TEST_F(QuorlinCaller, CallsThatHangUpWhileRingingLeaveTheLineFree) {
     auto raw = RawCaller("storm");
     for (int i = 0; i < 100; ++i) {
-        ASSERT_EQ(raw->Put(ConnectReq(kStationNumber, "5552002", 2)), 0u);
+        ASSERT_EQ(raw->Put(ConnectReq(kQuorlinNumber, "5552002", 2)), 0u);
         auto conf = raw->WaitFor(CONNECT, CONF);
         ASSERT_TRUE(conf);
         raw->Put(DisconnectReq(conf->Address()));

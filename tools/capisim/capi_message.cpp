@@ -6,7 +6,6 @@
 namespace capisim {
 namespace {
 
-constexpr size_t kHeaderSize = 8;
 constexpr size_t kDataB3Size = 22;
 constexpr size_t kDataB3Size64 = 30;
 

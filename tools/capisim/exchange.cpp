@@ -33,10 +33,6 @@ uint16_t NcciOf(uint32_t address) {
     return uint16_t(address >> 16);
 }
 
-uint16_t Word(const Bytes& b, size_t at) {
-    return uint16_t(b[at] | b[at + 1] << 8);
-}
-
 // Only what the profile offers: B1 HDLC or transparent, B2 X.75 or
 // transparent, B3 transparent.
 uint16_t CheckBProtocol(const Bytes& b) {

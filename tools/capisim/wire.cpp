@@ -5,27 +5,7 @@
 namespace capisim {
 namespace {
 
-constexpr size_t kHeaderSize = 8;
 constexpr size_t kRegisterSize = 20;  // the version byte after it is optional
-
-uint16_t Word(const Bytes& b, size_t at) {
-    return uint16_t(b[at] | (b[at + 1] << 8));
-}
-
-uint32_t Dword(const Bytes& b, size_t at) {
-    return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 |
-           uint32_t(b[at + 3]) << 24;
-}
-
-void PutWord(Bytes& b, uint16_t v) {
-    b.push_back(uint8_t(v));
-    b.push_back(uint8_t(v >> 8));
-}
-
-void PutDword(Bytes& b, uint32_t v) {
-    PutWord(b, uint16_t(v));
-    PutWord(b, uint16_t(v >> 16));
-}
 
 // The reply repeats the request's header with the answering command byte.
 Bytes ReplyHeader(const RemoteRequest& request, uint8_t command) {

@@ -14,6 +14,26 @@ namespace capisim {
 
 using Bytes = std::vector<uint8_t>;
 
+// Every CAPI message and every remote request starts with 8 bytes: length,
+// ApplID, command, subcommand, message number.
+constexpr size_t kHeaderSize = 8;
+
+// Little-endian numbers inside packet bodies.
+inline uint16_t Word(const Bytes& b, size_t at) {
+    return uint16_t(b[at] | (b[at + 1] << 8));
+}
+inline uint32_t Dword(const Bytes& b, size_t at) {
+    return uint32_t(Word(b, at)) | uint32_t(Word(b, at + 2)) << 16;
+}
+inline void PutWord(Bytes& b, uint16_t v) {
+    b.push_back(uint8_t(v));
+    b.push_back(uint8_t(v >> 8));
+}
+inline void PutDword(Bytes& b, uint32_t v) {
+    PutWord(b, uint16_t(v));
+    PutWord(b, uint16_t(v >> 16));
+}
+
 // Splits a byte stream into packet bodies. Bytes are kept until a whole
 // packet has arrived.
 class FrameReader {

@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr std::time_t kNow = 1700000000;
+constexpr std::time_t kConvertedAt = 1700000000;
 
 class OldAddressList : public testing::Test {
 protected:
@@ -18,11 +18,11 @@ protected:
                  "item-001=3|&Meier & Co|0221 123456|0171 1111111||0177 3333333|Kunde\n"
                  "item-002=9|Schulz||||\n");
     }
-    bool Convert() { return ConvertOldAddressList(dir_.File("AddrBook.dat"), Xml(), kNow); }
+    bool Convert() { return ConvertOldAddressList(dir_.File("AddrBook.dat"), Xml(), kConvertedAt); }
     std::string Xml() const { return dir_.File("AddrBook.xml"); }
     AddressBook Book() {
         AddressBook book;
-        EXPECT_TRUE(book.Load(Xml(), kNow));
+        EXPECT_TRUE(book.Load(Xml(), kConvertedAt));
         return book;
     }
 
@@ -42,7 +42,7 @@ TEST_F(OldAddressList, EveryOldEntryBecomesAnAddress) {
     EXPECT_EQ(meier.phones[kPhoneMobile].LongText(), "+49 0177 3333333");  // the last one wins
     EXPECT_FALSE(meier.phones[kPhoneBusiness].present);
     EXPECT_EQ(meier.comments, "Kunde");
-    EXPECT_EQ(meier.lastChange, kNow);
+    EXPECT_EQ(meier.lastChange, kConvertedAt);
     const Address& schulz = book.Addresses()[1];
     EXPECT_EQ(schulz.id, "9");
     EXPECT_EQ(schulz.nick, "Schulz");
@@ -82,7 +82,7 @@ TEST_F(OldAddressList, AnUnreadableBookIsKeptAside) {
 
 TEST_F(OldAddressList, AFailedSaveIsTriedAgainNextTime) {
     std::string unwritable = dir_.File("fehlt/AddrBook.xml");
-    EXPECT_FALSE(ConvertOldAddressList(dir_.File("AddrBook.dat"), unwritable, kNow));
+    EXPECT_FALSE(ConvertOldAddressList(dir_.File("AddrBook.dat"), unwritable, kConvertedAt));
     EXPECT_EQ(boxes_.Texts(),
               std::vector<std::string>{"Addressbuch kann nicht gespeichert werden!"});
     EXPECT_EQ(dir_.Get("AddrBook.dat").find("update="), std::string::npos);
@@ -93,11 +93,11 @@ TEST_F(OldAddressList, AFailedSaveIsTriedAgainNextTime) {
 TEST_F(OldAddressList, AFreshInstallationGetsAnEmptyBookQuietly) {
     TestDir fresh;
     ASSERT_TRUE(
-        ConvertOldAddressList(fresh.File("AddrBook.dat"), fresh.File("AddrBook.xml"), kNow));
+        ConvertOldAddressList(fresh.File("AddrBook.dat"), fresh.File("AddrBook.xml"), kConvertedAt));
     EXPECT_EQ(boxes_.Count(), 0u);
     EXPECT_EQ(fresh.Get("AddrBook.dat"), "[AddressBook]\nupdate=1\n");
     AddressBook book;
-    ASSERT_TRUE(book.Load(fresh.File("AddrBook.xml"), kNow));
+    ASSERT_TRUE(book.Load(fresh.File("AddrBook.xml"), kConvertedAt));
     EXPECT_TRUE(book.Addresses().empty());
 }
 
