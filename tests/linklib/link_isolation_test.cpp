@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "link_test_support.h"
+#include "test_dir.h"
 #include "two_stations.h"
 
 namespace {
@@ -48,19 +49,37 @@ TEST_F(LinkIsolation, AStrayBlockOfOneCallerDoesNotReachTheNext) {
     EXPECT_EQ(b->Answer(), "waitreqid 0") << "b heard the new caller, not the old block";
 }
 
-// The owner destroys its object on a call and dials at once with a new one.
-TEST_F(LinkIsolation, ANewObjectCallsAtOnceAfterTheOldOneIsDestroyed) {
-    Call();
-    EXPECT_EQ(a->Run("delete"), "delete");
-    EXPECT_EQ(a->Run("new"), "new 1");
-    std::string connect = a->Run("connect 222 111 100");
-    EXPECT_EQ(Field(connect, 1), "0") << connect;
-    EXPECT_EQ(b->Run("waitconn 50"), "waitconn 1");
-    b->Post("waitreqid");
-    EXPECT_EQ(Field(a->Run("reqid"), 1), "0");
-    EXPECT_EQ(b->Answer(), "waitreqid 0");
-    EXPECT_EQ(Field(a->Run("disconnect 50"), 1), "0");
-    EXPECT_EQ(b->Run("waitdisc 50"), "waitdisc 0");
+// The owner destroys its object on a call and dials another station at once
+// with a new one: the old call's clearing must not end the new call.
+TEST(LinkIsolationOfCalls, ANewObjectCallsAtOnceAfterTheOldOneIsDestroyed) {
+    TestDir dir;
+    Exchange exchange(dir.Path(), {"A:0:111", "B:0:222", "C:0:333"},
+                      {"--rate", "1000000", "--delay", "2"});
+    ASSERT_TRUE(exchange.Ready());
+    Station a(dir.Path(), "a", exchange.Port("A"));
+    Station b(dir.Path(), "b", exchange.Port("B"));
+    Station c(dir.Path(), "c", exchange.Port("C"));
+    for (Station* s : {&a, &b, &c}) {
+        ASSERT_EQ(s->Run("init"), "init 1");
+        ASSERT_EQ(s->Run("new"), "new 1");
+    }
+    for (Station* s : {&b, &c}) ASSERT_EQ(s->Run("server -"), "server 0");
+    for (int round = 0; round < 5; ++round) {
+        SCOPED_TRACE(round);
+        ASSERT_EQ(Field(a.Run("connect 222 111 100"), 1), "0");
+        ASSERT_EQ(b.Run("waitconn 50"), "waitconn 1");
+        EXPECT_EQ(a.Run("delete"), "delete");
+        EXPECT_EQ(a.Run("new"), "new 1");
+        std::string connect = a.Run("connect 333 111 100");
+        ASSERT_EQ(Field(connect, 1), "0") << connect;
+        EXPECT_EQ(c.Run("waitconn 50"), "waitconn 1");
+        c.Post("waitreqid");
+        EXPECT_EQ(Field(a.Run("reqid"), 1), "0");
+        EXPECT_EQ(c.Answer(), "waitreqid 0");
+        EXPECT_EQ(b.Run("waitdisc 50"), "waitdisc 0") << "the old call is cleared at b";
+        EXPECT_EQ(Field(a.Run("disconnect 50"), 1), "0");
+        EXPECT_EQ(c.Run("waitdisc 50"), "waitdisc 0");
+    }
 }
 
 TEST_F(LinkIsolation, ANumberTooLongForAMessageIsRefusedAtOnce) {

@@ -21,8 +21,8 @@ TEST_F(LinkWait, AHundredStepsAreTenSecondsAndABlockEndsTheWaitAtOnce) {
     EXPECT_GE(took, 9990);
     EXPECT_LT(took, 10600);
 
-    // The block leaves a at the given moment and needs about 10 ms to reach
-    // b; b's wait must end within 50 ms of that.
+    // The block leaves a at the given moment and needs a few ms to reach b;
+    // b's wait must end within 50 ms of that.
     std::vector<long> late;
     for (int i = 0; i < 5; ++i) {
         b->Post("stamp-get 100");
@@ -34,7 +34,7 @@ TEST_F(LinkWait, AHundredStepsAreTenSecondsAndABlockEndsTheWaitAtOnce) {
         late.push_back((std::stol(Field(got, 4)) - std::stol(Field(sent, 2))) / 1000);
     }
     std::sort(late.begin(), late.end());
-    EXPECT_LT(late[2], 60) << "median of five, in ms from the send";
+    EXPECT_LT(late[2], 50) << "median of five, in ms from the send";
 }
 
 }  // namespace
