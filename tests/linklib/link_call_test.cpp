@@ -161,6 +161,8 @@ TEST_F(LinkCall, CalledSideClearsFirst) {
     EXPECT_EQ(a->Run("waitdisc 50"), "waitdisc 0");
     EXPECT_EQ(a->Run("info"), "info 0x3490 Normaler Verbindungsabbau[#3490]");
     EXPECT_EQ(Field(a->Run("disconnect 50"), 1), "1") << "nothing left to clear";
+    // a's last response may still be on its way through the relay.
+    wireA.WaitFor(kDisconnect, kResp, 1, 5s);
     auto wire = wireA.Messages();
     EXPECT_EQ(Only(wire, kDisconnect, kReq).size(), 0u);
     EXPECT_EQ(Only(wire, kDisconnectB3, kReq).size(), 0u);

@@ -8,7 +8,10 @@
 
 namespace {
 
-class LinkIsolation : public TwoStations {};
+class LinkIsolation : public TwoStations {
+protected:
+    LinkIsolation() : TwoStations(FastLine()) {}
+};
 
 // A NOTE request of one frame: number, name, subject, text.
 std::string NoteFrameHex() {

@@ -10,7 +10,10 @@
 
 namespace {
 
-class LinkWait : public TwoStations {};
+class LinkWait : public TwoStations {
+protected:
+    LinkWait() : TwoStations(FastLine()) {}
+};
 
 TEST_F(LinkWait, AHundredStepsAreTenSecondsAndABlockEndsTheWaitAtOnce) {
     Call();

@@ -50,6 +50,7 @@ std::vector<std::string> FrameHeaders(const std::vector<Bytes>& blocks, std::siz
 
 class NoteLink : public TwoStations {
 protected:
+    NoteLink() : TwoStations(FastLine()) {}
     // a calls b, which files what it takes beside its quorlin.
     void SetUp() override {
         TwoStations::SetUp();
