@@ -42,6 +42,9 @@ inline constexpr int kRelayServiceFields = 4;
 inline constexpr int kProviderFields = 3;
 inline constexpr int kTariffPlanFields = 2;
 inline constexpr int kTariffEntryFields = 6;
+inline constexpr int kTemplateProfileFields = 5;
+// The field of a template profile that the user knows it by.
+inline constexpr size_t kTemplateName = 1;
 // The section of one tariff plan's entries: "CBCT_%02d" of the plan number.
 std::string TariffPlanSection(int plan);
 
@@ -72,6 +75,10 @@ inline constexpr TextSetting kEPlusTariffPlan{kParameters, "EPCallByCallTariffPl
 inline constexpr TextSetting kD2CallerPhoneNumber{kParameters, "D2CallerPhoneNumber", ""};
 // Where the SMS dialogue reads the D2 caller number, a missing one is "0".
 inline constexpr TextSetting kD2CallerPhoneNumberForSms{kParameters, "D2CallerPhoneNumber", "0"};
+// The update file last brought into this configuration at start-up (its size
+// and a hash of its content), so that it is merged once and a later edit of
+// a shipped entry is not overwritten at every start.
+inline constexpr TextSetting kMergedUpdate{kParameters, "mergedUpdate", ""};
 // The key of reply message id: "respMsg" + id; its file "respMsg" + id + ".txt".
 std::string RespMsgKey(const std::string& id);
 std::string RespMsgFileName(const std::string& id);

@@ -7,12 +7,12 @@
 
 namespace {
 
-constexpr const char* kHidden = "colHidden";
-constexpr const char* kEnable = "colEnable";
-constexpr const char* kOrder = "colOrder";
-constexpr const char* kSize = "colSize";
-constexpr const char* kSort = "colSort";
-constexpr const char* kSortDir = "sortDir";
+constexpr const char* kHidden = ListLayout::kHiddenKey;
+constexpr const char* kEnable = ListLayout::kEnableKey;
+constexpr const char* kOrder = ListLayout::kOrderKey;
+constexpr const char* kSize = ListLayout::kSizeKey;
+constexpr const char* kSort = ListLayout::kSortKey;
+constexpr const char* kSortDir = ListLayout::kSortDirKey;
 constexpr int kLastSortColumn = 10;
 constexpr const char* kMissing = "\x01";
 

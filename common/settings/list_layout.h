@@ -3,6 +3,7 @@
 // ","), "colSort" (the sort column 0 to 10, else none) and "sortDir".
 #pragma once
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,14 @@
 
 struct ListLayout {
     static constexpr int kNoSort = -1;
+    static constexpr const char* kHiddenKey = "colHidden";
+    static constexpr const char* kEnableKey = "colEnable";
+    static constexpr const char* kOrderKey = "colOrder";
+    static constexpr const char* kSizeKey = "colSize";
+    static constexpr const char* kSortKey = "colSort";
+    static constexpr const char* kSortDirKey = "sortDir";
+    static constexpr std::array<const char*, 6> kKeys{kHiddenKey, kEnableKey, kOrderKey,
+                                                      kSizeKey,   kSortKey,   kSortDirKey};
 
     std::vector<int> hidden, enable, order, size;
     int sortColumn = kNoSort;

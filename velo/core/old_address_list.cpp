@@ -23,7 +23,9 @@ PhoneNumber GermanNumber(const std::string& number) {
     return PhoneNumber{true, "+49", "", number};
 }
 
-Address Converted(const ListItem& item, std::time_t now) {
+}  // namespace
+
+Address OldAddressEntry(const ListItem& item, std::time_t now) {
     const auto& f = item.fields;
     Address address = Address::MadeAt(now);
     address.id = std::to_string(item.id);
@@ -36,6 +38,8 @@ Address Converted(const ListItem& item, std::time_t now) {
     address.comments = f[old_address::kComments];
     return address;
 }
+
+namespace {
 
 // The unreadable book stays on disk for the user to repair.
 bool KeepUnreadable(AddressBook& book, const std::string& xmlPath) {
@@ -54,7 +58,7 @@ bool ConvertOldAddressList(const std::string& oldFile, const std::string& xmlPat
     list.Load(old, cfg::kOldAddressSection);
     AddressBook book;
     if (!book.Load(xmlPath, now) && !KeepUnreadable(book, xmlPath)) return false;
-    for (const ListItem& item : list.Items()) book.Add(Converted(item, now));
+    for (const ListItem& item : list.Items()) book.Add(OldAddressEntry(item, now));
     // Marked only once the entries are safe in the new book, so that a
     // failed save is tried again at the next start.
     if (!book.SaveForWindow(xmlPath)) return false;
