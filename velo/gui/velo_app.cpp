@@ -22,6 +22,7 @@
 #include "qt_message_box.h"
 #include "server_note_link.h"
 #include "single_instance.h"
+#include "update_merge.h"
 #include "velo_doc.h"
 #include "velo_options.h"
 
@@ -101,6 +102,9 @@ int RunVelo(int argc, char** argv) {
                                "Telvora 0.1 (velo)", &log};
     auto frame = std::make_unique<CMainFrame>(doc, services);
     frame->RestoreLayout();
+    UpdateMergeResult merge = MergeUpdateFile();
+    if (!merge.message.empty()) ShowMessageBox(merge.message, kAppCaption, MB_ICONEXCLAMATION);
+    if (merge.merged) log.Write("CVeloApp: VeloUpdate.dat übernommen\n");
     QObject::connect(&instance, &SingleInstance::RestoreRequested, frame.get(),
                      &CMainFrame::RestoreFromOtherStart);
     frame->ShowAtStart();
