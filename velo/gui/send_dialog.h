@@ -1,7 +1,9 @@
 // The progress dialog of sending an ISDN note. The core's sender runs on
 // the GUI thread while the dialog shows each step; the link's waits handle
 // the window's events (see gui_wait_hook.h), so the dialog stays alive.
-// After the report the dialog stays open until the user closes it.
+// After the report the dialog stays open until the user closes it. Its
+// widgets are named "caption", "status", "result" and "close" for tests
+// and the screenshot tool.
 #pragma once
 
 #include <QDialog>
@@ -29,11 +31,9 @@ public:
     // Returns the send's result.
     static bool Run(QWidget* parent, const SettingsFile& settings, const SendFunction& send);
 
-    // The widgets carry the object names "caption", "status", "result" and
-    // "close".
-
     // Shows the dialog and runs send; returns its result once it has
-    // reported, the dialog still open. A send that ends without a report
+    // reported, the dialog still open (tests and screenshots go on from
+    // there). A send that ends without a report
     // (the user did not want to enter the sender's data) closes the dialog.
     // The dialog may go away during the send (its parent closed): the send
     // then goes on unseen.
