@@ -67,12 +67,17 @@ pid_t StartProgram(const std::string& program, const std::vector<std::string>& a
     return pid;
 }
 
-pid_t StartDetachedProgram(const std::string& program, const std::vector<std::string>& args) {
+pid_t StartDetachedProgram(const std::string& program, const std::vector<std::string>& args,
+                           std::function<void(int status)> onEnd) {
     pid_t pid = StartProgram(program, args);
     if (pid > 0) {
-        std::thread([pid] {
-            while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+        std::thread([pid, onEnd = std::move(onEnd)] {
+            int status = 0;
+            pid_t got;
+            while ((got = waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
             }
+            if (got != pid || !onEnd) return;
+            onEnd(WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status));
         }).detach();
     }
     return pid;

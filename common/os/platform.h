@@ -5,6 +5,7 @@
 #include <sys/types.h>
 #include <chrono>
 #include <ctime>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -27,7 +28,10 @@ pid_t StartProgram(const std::string& program, const std::vector<std::string>& a
 // As StartProgram, but the child is reaped in the background when it ends,
 // so that fire-and-forget starts leave no zombies. The pid is for logging
 // only; do not wait for it.
-pid_t StartDetachedProgram(const std::string& program, const std::vector<std::string>& args);
+// onEnd, when given, hears the exit status (128 + signal for a killed
+// child) on the reaping thread.
+pid_t StartDetachedProgram(const std::string& program, const std::vector<std::string>& args,
+                           std::function<void(int status)> onEnd = {});
 
 // Waits up to timeout for a child of StartProgram to end and reaps it.
 // Returns its exit code (128 + signal number when a signal ended it), or

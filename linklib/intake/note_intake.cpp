@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <fstream>
 #include <mutex>
@@ -96,7 +97,17 @@ void StartVelo() {
                        kCaption, MB_ICONEXCLAMATION);
         return;
     }
-    StartDetachedProgram(velo, {"-n"});
+    StartDetachedProgram(velo, {"-n"}, [](int status) {
+        // velo ends with 1 when it cannot start, mostly for want of a
+        // display; that is said once, the notes are filed all the same.
+        static std::atomic<bool> said{false};
+        if (status != 1 || said.exchange(true)) return;
+        LinkLog().Write("  StartVelo: velo ended at once with status 1\n");
+        ShowMessageBox("velo konnte nicht starten (Status 1, meist weil keine grafische Anzeige "
+                       "offen ist). Notizen und Anrufe werden weiter abgelegt; 'telvora list' "
+                       "zeigt sie.",
+                       kCaption, MB_ICONEXCLAMATION);
+    });
 }
 
 int StateFor(const IntakePaths& paths, const char* relaySection) {

@@ -15,7 +15,8 @@ TEST(WindowLayout, AWindowFarOffTheScreensFallsBackWhileOneHalfOffStays) {
 }
 
 TEST(WindowLayout, EmptyOrDamagedTextsGiveTheDefaults) {
-    for (const char* text : {"", "10,20", "a,b,c,d", "10,20,300,400x", "10,20,0,0", "10,20,-300,400"})
+    for (const char* text :
+         {"", "10,20", "a,b,c,d", "10,20,300,400x", "10,20,0,0", "10,20,-300,400"})
         EXPECT_EQ(MainWindowRect(text), kDefault) << text;
     EXPECT_EQ(PaneSizeOf("", cfg::kFolderPane), (PaneSize{155, 300}));
     EXPECT_EQ(PaneSizeOf("12", cfg::kNoteListPane), (PaneSize{425, 215}));

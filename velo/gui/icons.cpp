@@ -29,7 +29,8 @@ void DrawNote(QPainter& p, QRectF r, const QColor& edge) {
     p.setPen(QPen(edge.lighter(130), r.width() / 20.0));
     for (int i = 1; i <= 3; ++i) {
         double y = r.top() + r.height() * (0.25 + 0.2 * i);
-        p.drawLine(QPointF(r.left() + r.width() * 0.15, y), QPointF(r.right() - r.width() * 0.15, y));
+        p.drawLine(QPointF(r.left() + r.width() * 0.15, y),
+                   QPointF(r.right() - r.width() * 0.15, y));
     }
 }
 
@@ -104,8 +105,8 @@ void DrawApp(QPainter& p, QRectF r) {
     p.setPen(Qt::NoPen);
     p.setBrush(kBlue);
     p.drawRoundedRect(r, r.width() * 0.18, r.width() * 0.18);
-    QRectF inner = r.adjusted(r.width() * 0.2, r.height() * 0.14, -r.width() * 0.2,
-                              -r.height() * 0.14);
+    QRectF inner =
+        r.adjusted(r.width() * 0.2, r.height() * 0.14, -r.width() * 0.2, -r.height() * 0.14);
     DrawNote(p, inner, kBlue.darker(120));
     // A lightning stroke: the note travels over the line.
     QPainterPath bolt;

@@ -15,6 +15,7 @@
 #include <mutex>
 
 #include "app_caption.h"
+#include "atomic_file.h"
 #include "config_keys.h"
 #include "debuglog.h"
 #include "folder_view.h"
@@ -24,7 +25,6 @@
 #include "note_desc_view.h"
 #include "note_folders.h"
 #include "note_list_view.h"
-#include "atomic_file.h"
 #include "profile.h"
 #include "settings_file.h"
 #include "sys_tray_notice.h"
@@ -78,9 +78,11 @@ CMainFrame::CMainFrame(CVeloDoc& doc, MainFrameServices services, QWidget* paren
     trayMenu->addAction(Action("restore"));
     trayMenu->addAction(Action("exit"));
     trayIcon_->setContextMenu(trayMenu);
-    connect(trayIcon_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
-        if (r == QSystemTrayIcon::Trigger || r == QSystemTrayIcon::DoubleClick) RestoreWindow();
-    });
+    connect(trayIcon_, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason r) {
+                if (r == QSystemTrayIcon::Trigger || r == QSystemTrayIcon::DoubleClick)
+                    RestoreWindow();
+            });
     notice_ = new CSysTrayThread(this);
     connect(notice_, &CSysTrayThread::Clicked, this, &CMainFrame::RestoreWindow);
 
@@ -95,8 +97,8 @@ CMainFrame::CMainFrame(CVeloDoc& doc, MainFrameServices services, QWidget* paren
     });
     connect(list_, &CNoteListView::ContextMenuRequested, this, [this](const QPoint& at) {
         QMenu menu(this);
-        for (const char* name :
-             std::initializer_list<const char*>{"edit", "send", "reply", nullptr, "delete", "deleteAll"}) {
+        for (const char* name : std::initializer_list<const char*>{"edit", "send", "reply", nullptr,
+                                                                   "delete", "deleteAll"}) {
             if (name) {
                 menu.addAction(Action(name));
             } else {
@@ -128,12 +130,13 @@ void CMainFrame::CreateActions() {
     };
     QAction* newNote = make("new", QStringLiteral("&Neue Nachricht..."), QKeySequence::New,
                             &CMainFrame::NewNote, s->standardIcon(QStyle::SP_FileIcon));
-    QAction* edit = make("edit", QStringLiteral("&Bearbeiten..."), QKeySequence(Qt::CTRL | Qt::Key_E),
-                         &CMainFrame::EditItem);
+    QAction* edit = make("edit", QStringLiteral("&Bearbeiten..."),
+                         QKeySequence(Qt::CTRL | Qt::Key_E), &CMainFrame::EditItem);
     QAction* send = make("send", QStringLiteral("&Senden"), QKeySequence(Qt::CTRL | Qt::Key_S),
                          &CMainFrame::SendItem, s->standardIcon(QStyle::SP_ArrowRight));
-    QAction* reply = make("reply", QStringLiteral("&Antworten..."), QKeySequence(Qt::CTRL | Qt::Key_R),
-                          &CMainFrame::ReplyToItem, s->standardIcon(QStyle::SP_ArrowBack));
+    QAction* reply =
+        make("reply", QStringLiteral("&Antworten..."), QKeySequence(Qt::CTRL | Qt::Key_R),
+             &CMainFrame::ReplyToItem, s->standardIcon(QStyle::SP_ArrowBack));
     QAction* del = make("delete", QStringLiteral("&Löschen"), QKeySequence::Delete,
                         &CMainFrame::DeleteItem, s->standardIcon(QStyle::SP_TrashIcon));
     QAction* delAll = make("deleteAll", QStringLiteral("Alle lö&schen..."), QKeySequence(),
@@ -191,10 +194,12 @@ void CMainFrame::UpdateRelayPanes() {
     relayNotes_->setPixmap(RelayPixmap(false, notes));
     relayCalls_->setProperty("on", calls);
     relayNotes_->setProperty("on", notes);
-    relayCalls_->setToolTip(calls ? QStringLiteral("Anrufe werden weitergeleitet (Klick: aus)")
-                                  : QStringLiteral("Anrufe werden nicht weitergeleitet (Klick: ein)"));
-    relayNotes_->setToolTip(notes ? QStringLiteral("Notizen werden weitergeleitet (Klick: aus)")
-                                  : QStringLiteral("Notizen werden nicht weitergeleitet (Klick: ein)"));
+    relayCalls_->setToolTip(
+        calls ? QStringLiteral("Anrufe werden weitergeleitet (Klick: aus)")
+              : QStringLiteral("Anrufe werden nicht weitergeleitet (Klick: ein)"));
+    relayNotes_->setToolTip(
+        notes ? QStringLiteral("Notizen werden weitergeleitet (Klick: aus)")
+              : QStringLiteral("Notizen werden nicht weitergeleitet (Klick: ein)"));
     Action("relayCalls")->setChecked(calls);
     Action("relayNotes")->setChecked(notes);
 }

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -24,6 +25,7 @@ class QLabel;
 class QSplitter;
 class QSystemTrayIcon;
 class DebugLog;
+class CSendDlg;
 
 struct MainFrameServices {
     std::string configFile;
@@ -31,6 +33,8 @@ struct MainFrameServices {
     NoteLinkFactory makeLink;
     std::string programId;
     const DebugLog* log = nullptr;
+    // Sees each send dialog before its send starts (the screenshot tool).
+    std::function<void(CSendDlg&)> onSendDialog;
 };
 
 class CMainFrame : public QMainWindow {

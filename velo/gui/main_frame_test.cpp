@@ -30,7 +30,8 @@ protected:
     void Open() {
         doc_ = std::make_unique<CVeloDoc>(dir_.Path(), settings_.Path());
         ASSERT_TRUE(doc_->Open());
-        frame_ = std::make_unique<CMainFrame>(*doc_, MainFrameServices{settings_.Path(), nullptr, "test"});
+        frame_ = std::make_unique<CMainFrame>(*doc_,
+                                              MainFrameServices{settings_.Path(), nullptr, "test", nullptr, {}});
         frame_->RestoreLayout();
         frame_->show();
         QApplication::processEvents();
@@ -182,8 +183,8 @@ TEST_F(MainFrameTest, DeleteAllAnsweredNoChangesNothingAndYesEmptiesTheFolder) {
     ShowFolder(kOutNotes);
     boxes_.QueueAnswer(IDNO);
     frame_->DeleteAll();
-    ASSERT_EQ(boxes_.Texts(),
-              std::vector<std::string>{"Sollen alle Objekte im Ordner 'OutNotes' gelöscht werden?"});
+    ASSERT_EQ(boxes_.Texts(), std::vector<std::string>{
+                                  "Sollen alle Objekte im Ordner 'OutNotes' gelöscht werden?"});
     EXPECT_EQ(boxes_.Calls()[0].type, unsigned(MB_YESNO | MB_ICONQUESTION));
     EXPECT_EQ(doc_->Folder(kOutNotes).Items().size(), 3u);
     EXPECT_EQ(frame_->List()->topLevelItemCount(), 3);

@@ -15,8 +15,8 @@ constexpr int kIdRole = Qt::UserRole;
 constexpr int kSortRole = Qt::UserRole + 1;
 
 bool IsNumberColumn(int column) {
-    return column == NoteItem::kNoteId || column == NoteItem::kRead ||
-           column == NoteItem::kState || column == NoteItem::kDateTime;
+    return column == NoteItem::kNoteId || column == NoteItem::kRead || column == NoteItem::kState ||
+           column == NoteItem::kDateTime;
 }
 
 // Rows sort by number in the number columns and by text elsewhere.
@@ -36,7 +36,8 @@ public:
 CNoteListView::CNoteListView(CVeloDoc& doc, QWidget* parent) : QTreeWidget(parent), doc_(doc) {
     setColumnCount(CNoteFolder::kColumns);
     QStringList titles;
-    for (int c = 0; c < CNoteFolder::kColumns; ++c) titles << QString::fromUtf8(NoteItem::ColumnTitle(c));
+    for (int c = 0; c < CNoteFolder::kColumns; ++c)
+        titles << QString::fromUtf8(NoteItem::ColumnTitle(c));
     setHeaderLabels(titles);
     setRootIsDecorated(false);
     setUniformRowHeights(true);
@@ -48,8 +49,9 @@ CNoteListView::CNoteListView(CVeloDoc& doc, QWidget* parent) : QTreeWidget(paren
     header()->setSectionsMovable(true);
     header()->setStretchLastSection(false);
     // Grid lines between the cells, as a list with lines shows them.
-    setStyleSheet(QStringLiteral("QTreeView::item { border-right: 1px solid palette(midlight);"
-                                 " border-bottom: 1px solid palette(midlight); }"));
+    setStyleSheet(
+        QStringLiteral("QTreeView::item { border-right: 1px solid palette(midlight);"
+                       " border-bottom: 1px solid palette(midlight); }"));
     connect(this, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current) {
         if (applying_) return;
         if (current) {
@@ -81,8 +83,9 @@ void CNoteListView::Fill(const NoteItem& item, QTreeWidgetItem* row) const {
         }
         row->setText(c, QString::fromStdString(text));
         if (IsNumberColumn(c)) {
-            row->setData(c, kSortRole,
-                         QVariant::fromValue<qlonglong>(item.Number(static_cast<NoteItem::Field>(c))));
+            row->setData(
+                c, kSortRole,
+                QVariant::fromValue<qlonglong>(item.Number(static_cast<NoteItem::Field>(c))));
         }
     }
     row->setIcon(0, ItemIcon(item.Type()));

@@ -53,7 +53,8 @@ int QtMessageBox(QWidget* parent, const std::string& text, const std::string& ca
     box.setEscapeButton(second ? second : first);
     box.exec();
     bool yesNo = (type & kButtonMask) == MB_YESNO;
-    if (second && box.clickedButton() == static_cast<QAbstractButton*>(second)) return yesNo ? IDNO : IDCANCEL;
+    if (second && box.clickedButton() == static_cast<QAbstractButton*>(second))
+        return yesNo ? IDNO : IDCANCEL;
     if (yesNo) return IDYES;
     return IDOK;
 }
@@ -70,8 +71,7 @@ void InstallQtMessageBoxHandler() {
         if (QCoreApplication::closingDown()) return DefaultMessageBoxAnswer(type);
         int answer = DefaultMessageBoxAnswer(type);
         QMetaObject::invokeMethod(
-            app,
-            [&] { answer = QtMessageBox(QApplication::activeWindow(), text, caption, type); },
+            app, [&] { answer = QtMessageBox(QApplication::activeWindow(), text, caption, type); },
             Qt::BlockingQueuedConnection);
         return answer;
     });

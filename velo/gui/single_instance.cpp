@@ -18,7 +18,8 @@ constexpr int kTalkMs = 2000;
 SingleInstance::SingleInstance(const std::string& installDir, QObject* parent) : QObject(parent) {
     QString dir = QDir(QString::fromStdString(installDir)).canonicalPath();
     if (dir.isEmpty()) dir = QString::fromStdString(installDir);
-    QByteArray hash = QCryptographicHash::hash(dir.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
+    QByteArray hash =
+        QCryptographicHash::hash(dir.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
     name_ = QStringLiteral("TelvoraClass-%1-%2").arg(getuid()).arg(QString::fromLatin1(hash));
     lockPath_ = QDir::temp().filePath(name_ + QStringLiteral(".lock"));
 }

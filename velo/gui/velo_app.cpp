@@ -98,8 +98,9 @@ int RunVelo(int argc, char** argv) {
     doc.SetLog(&log);
     if (!doc.Open()) return 1;
 
-    MainFrameServices services{SettingsFilePath(), ServerNoteLinkFactory(JoinPath(ProgramDir(), "velo")),
-                               "Telvora 0.1 (velo)", &log};
+    MainFrameServices services{SettingsFilePath(),
+                               ServerNoteLinkFactory(JoinPath(ProgramDir(), "velo")),
+                               "Telvora 0.1 (velo)", &log, {}};
     auto frame = std::make_unique<CMainFrame>(doc, services);
     frame->RestoreLayout();
     UpdateMergeResult merge = MergeUpdateFile();
