@@ -57,26 +57,6 @@ protected:
     std::unique_ptr<CVeloDoc> doc_;
 };
 
-TEST(ComposerTypes, LabelLimitCcAndCounterFollowTheType) {
-    struct Case {
-        int type;
-        const char* label;
-        int limit;
-        bool cc;
-    } cases[] = {{0, "Rufnummer:", 2048, false},
-                 {2, "Handynummer:", 160, false},
-                 {3, "Handynummer:", 160, false},
-                 {4, "Handynummer:", 160, false},
-                 {6, "Adresse:", 2048, true}};
-    for (const Case& c : cases) {
-        EXPECT_STREQ(RecipientLabel(c.type), c.label) << c.type;
-        EXPECT_EQ(CharacterLimit(c.type), c.limit) << c.type;
-        EXPECT_EQ(HasCc(c.type), c.cc) << c.type;
-    }
-    EXPECT_EQ(CounterLine(170, 160), " Noch  -10 von  160 Zeichen frei.");
-    EXPECT_EQ(CounterLine(0, 2048), " Noch 2048 von 2048 Zeichen frei.");
-}
-
 TEST_F(ComposerTest, SmsWithSignatureOverItsLimitIsSaidOnceAndNotStored) {
     UseSignature(Repeat("ä", 20));  // characters, not bytes
     Composer c = NewComposer();
