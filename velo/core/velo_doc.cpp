@@ -513,13 +513,7 @@ int CVeloDoc::TakeHandedOverItems(const ItemTaken& onItem, const RecordSetAside&
 bool CVeloDoc::TakePreparedNote(std::time_t now) {
     SettingsFile cfg(configFile_);
     if (cfg.Read(cfg::kNoteToSend) == 0) return false;
-    std::string handOver = cfg.Read(cfg::kOutNote);
-    if (handOver.empty()) {
-        handOver = FolderSection(kSendNotes);
-        cfg.Write(cfg::kOutNote, handOver);
-    }
-    std::string handOverDir = FolderDir(storeDir_, handOver);
-    mkdir(handOverDir.c_str(), 0777);
+    std::string preparedText = PreparedNoteFile(storeDir_, configFile_);
 
     NoteItem note(now);
     note.Set(NoteItem::kName, cfg.Read(cfg::kLastName));
@@ -527,8 +521,7 @@ bool CVeloDoc::TakePreparedNote(std::time_t now) {
     note.Set(NoteItem::kSubject, cfg.Read(cfg::kLastSubject));
     // The note first, then the flag: a kill in between makes the note
     // twice at the next start, which the user sees, rather than never.
-    if (!CreateItem(note, kSendNotes, ReadNoteText(JoinPath(handOverDir, kPreparedNoteFile))))
-        return false;
+    if (!CreateItem(note, kSendNotes, ReadNoteText(preparedText))) return false;
     if (!cfg.Write(cfg::kNoteToSend, 0)) {
         Message("Die vorbereitete Notiz steht in SendNotes, aber [Parameters] noteToSend= in '" +
                 configFile_ + "' kann nicht auf 0 gesetzt werden (" + GermanErrorText(errno) +
@@ -536,4 +529,16 @@ bool CVeloDoc::TakePreparedNote(std::time_t now) {
                 "einmal.");
     }
     return true;
+}
+
+std::string CVeloDoc::PreparedNoteFile(const std::string& storeDir, const std::string& configFile) {
+    SettingsFile cfg(configFile);
+    std::string handOver = cfg.Read(cfg::kOutNote);
+    if (handOver.empty()) {
+        handOver = FolderSection(kSendNotes);
+        cfg.Write(cfg::kOutNote, handOver);
+    }
+    std::string handOverDir = FolderDir(storeDir, handOver);
+    mkdir(handOverDir.c_str(), 0777);
+    return JoinPath(handOverDir, kPreparedNoteFile);
 }

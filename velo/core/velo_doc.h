@@ -60,6 +60,8 @@ public:
     std::recursive_mutex& Lock() { return mutex_; }
     CNoteFolder& Folder(int index) { return *folders_[index]; }
     const std::string& NotesFile() const { return notesFile_; }
+    const std::string& StoreDir() const { return storeDir_; }
+    const std::string& ConfigFile() const { return configFile_; }
 
     // Appends the item; a note id that another item has gives way to the
     // next free second.
@@ -93,6 +95,10 @@ public:
     // A note that another program prepared ([Parameters] "noteToSend")
     // becomes a new item in "SendNotes"; true when there was one.
     bool TakePreparedNote(std::time_t now = std::time(nullptr));
+    // The file that holds the text of a prepared note: "LstMsg.txt" in the
+    // directory that [Parameters] "outNote" names under the store ("SendNotes"
+    // when empty, which is then written). The directory is made when missing.
+    static std::string PreparedNoteFile(const std::string& storeDir, const std::string& configFile);
 
     static constexpr const char* kStoreBusy =
         "Die Notizablage wird gerade von einem anderen Telvora-Programm benutzt.";
