@@ -26,6 +26,7 @@ class QSplitter;
 class QSystemTrayIcon;
 class DebugLog;
 class CSendDlg;
+struct ComposerResult;
 
 struct MainFrameServices {
     std::string configFile;
@@ -96,6 +97,7 @@ private:
     void UpdateRelayPanes();
     void UpdateCommands();
     void AfterChange(int folder);
+    void AfterComposed(const ComposerResult& result);
     std::optional<NoteItem> SelectedItem(int* folder = nullptr) const;
     void Log(const std::string& line) const;
     void Quit();

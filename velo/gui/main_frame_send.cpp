@@ -2,6 +2,8 @@
 #include <QPointer>
 
 #include "app_caption.h"
+#include "composer.h"
+#include "composer_dialog.h"
 #include "folder_view.h"
 #include "main_frame.h"
 #include "msgbox.h"
@@ -39,6 +41,54 @@ void CMainFrame::SendItem() {
     if (closeAfterSend_) close();
 }
 
-void CMainFrame::NewNote() {}
-void CMainFrame::EditItem() {}
-void CMainFrame::ReplyToItem() {}
+// After the composer stored a message: it shows in its folder, selected,
+// and goes out at once when the user asked for that.
+void CMainFrame::AfterComposed(const ComposerResult& result) {
+    folders_->UpdateLabel(result.folder);
+    if (folders_->SelectedFolder() != result.folder) {
+        folders_->SelectFolder(result.folder);
+    } else {
+        AfterChange(result.folder);
+    }
+    list_->SelectId(result.noteId);
+    if (!result.sendNow) return;
+    auto item = SelectedItem();
+    if (item && item->Type() == static_cast<int>(NoteType::Note)) {
+        SendItem();
+    } else if (item) {
+        ShowMessageBox(
+            "Die Nachricht steht in SendNotes. SMS und E-Mails kann diese Version "
+            "von velo noch nicht senden.",
+            kAppCaption, MB_ICONINFORMATION);
+    }
+}
+
+void CMainFrame::NewNote() {
+    if (auto result = CComposerDlg::NewNote(doc_, services_.configFile, this))
+        AfterComposed(*result);
+}
+
+void CMainFrame::EditItem() {
+    int folder = -1;
+    auto item = SelectedItem(&folder);
+    if (!item || !Action("edit")->isEnabled()) return;
+    auto result = CComposerDlg::Edit(doc_, services_.configFile, folder, item->NoteId(), this);
+    if (result) {
+        AfterComposed(*result);
+    } else {
+        // The list shows the item as it is, edited or not.
+        AfterChange(folder);
+    }
+}
+
+void CMainFrame::ReplyToItem() {
+    int folder = -1;
+    auto item = SelectedItem(&folder);
+    if (!item) return;
+    auto prepared = PrepareReply(doc_, folder, item->NoteId());
+    if (!prepared) return;
+    Log("Antwort vorbereitet: " + std::to_string(prepared->NoteId()));
+    // The reply stands in "SendNotes" now; the user writes it there.
+    AfterComposed(ComposerResult{kSendNotes, prepared->NoteId(), false});
+    EditItem();
+}

@@ -30,8 +30,8 @@ protected:
     void Open() {
         doc_ = std::make_unique<CVeloDoc>(dir_.Path(), settings_.Path());
         ASSERT_TRUE(doc_->Open());
-        frame_ = std::make_unique<CMainFrame>(*doc_,
-                                              MainFrameServices{settings_.Path(), nullptr, "test", nullptr, {}});
+        frame_ = std::make_unique<CMainFrame>(
+            *doc_, MainFrameServices{settings_.Path(), nullptr, "test", nullptr, {}});
         frame_->RestoreLayout();
         frame_->show();
         QApplication::processEvents();

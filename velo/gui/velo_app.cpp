@@ -1,8 +1,11 @@
 #include "velo_app.h"
 
+#include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <QApplication>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
@@ -44,6 +47,33 @@ void StartupMessages(QtMsgType type, const QMessageLogContext&, const QString& m
     std::fprintf(stderr, "velo: (Qt: %s)\n", qPrintable(message));
     std::fflush(stderr);
     _exit(1);
+}
+
+int gSignalPipe[2] = {-1, -1};
+
+void OnEndSignal(int) {
+    char c = 1;
+    (void)!write(gSignalPipe[1], &c, 1);
+}
+
+// SIGTERM, SIGHUP and SIGINT end velo as closing its window does: the
+// layout is written and the store given back. A send that runs ends first.
+void EndOnSignals(QWidget* window) {
+    if (pipe2(gSignalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    auto* notifier = new QSocketNotifier(gSignalPipe[0], QSocketNotifier::Read, window);
+    QObject::connect(notifier, &QSocketNotifier::activated, window, [window] {
+        char buf[16];
+        while (read(gSignalPipe[0], buf, sizeof buf) > 0) {
+        }
+        SignalGuiQuit();
+        window->close();
+        QApplication::quit();
+    });
+    struct sigaction sa {};
+    sa.sa_handler = OnEndSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    for (int sig : {SIGTERM, SIGHUP, SIGINT}) sigaction(sig, &sa, nullptr);
 }
 
 bool DisplayNamed() {
@@ -100,7 +130,9 @@ int RunVelo(int argc, char** argv) {
 
     MainFrameServices services{SettingsFilePath(),
                                ServerNoteLinkFactory(JoinPath(ProgramDir(), "velo")),
-                               "Telvora 0.1 (velo)", &log, {}};
+                               "Telvora 0.1 (velo)",
+                               &log,
+                               {}};
     auto frame = std::make_unique<CMainFrame>(doc, services);
     frame->RestoreLayout();
     UpdateMergeResult merge = MergeUpdateFile();
@@ -109,6 +141,7 @@ int RunVelo(int argc, char** argv) {
     QObject::connect(&instance, &SingleInstance::RestoreRequested, frame.get(),
                      &CMainFrame::RestoreFromOtherStart);
     frame->ShowAtStart();
+    EndOnSignals(frame.get());
 
     std::unique_ptr<CNotifyThread> notify;
     QTimer::singleShot(kNotifyStartDelay, frame.get(), [&] {
