@@ -29,7 +29,7 @@ constexpr int kSmsLimit = 160;
 // What an edit keeps of the old text to put back when the record cannot be written.
 constexpr size_t kMaxRestoredBytes = size_t{1} << 24;
 
-bool IsSms(int type) {
+bool IsSmsType(int type) {
     return type >= static_cast<int>(NoteType::D1Sms) &&
            type <= static_cast<int>(NoteType::EPlusSms);
 }
@@ -101,11 +101,11 @@ size_t RecordChars(const NoteItem& item) {
 }  // namespace
 
 int CharacterLimit(int type) {
-    return IsSms(type) ? kSmsLimit : kNoteLimit;
+    return IsSmsType(type) ? kSmsLimit : kNoteLimit;
 }
 
 const char* RecipientLabel(int type) {
-    if (IsSms(type)) return "Handynummer:";
+    if (IsSmsType(type)) return "Handynummer:";
     if (IsEmail(type)) return "Adresse:";
     return "Rufnummer:";
 }
@@ -115,7 +115,7 @@ bool HasCc(int type) {
 }
 
 int ComposerType(int type) {
-    if (IsSms(type) || IsEmail(type)) return type;
+    if (IsSmsType(type) || IsEmail(type)) return type;
     return static_cast<int>(NoteType::Note);
 }
 
@@ -154,7 +154,7 @@ std::string AddressRecipient(const Address& address, int type) {
         const PhoneNumber& p = address.phones[t];
         return p.present ? p.Text() : std::string();
     };
-    if (IsSms(type)) return number(kPhoneMobile);
+    if (IsSmsType(type)) return number(kPhoneMobile);
     std::string home = number(kPhonePrivate);
     return home.empty() ? number(kPhoneBusiness) : home;
 }

@@ -15,7 +15,7 @@
 
 namespace {
 
-constexpr std::time_t kNow = 1700000000;
+constexpr std::time_t kComposeTime = 1700000000;
 
 std::string Repeat(const std::string& s, int n) {
     std::string out;
@@ -49,7 +49,7 @@ protected:
     std::optional<ComposerResult> Compose(const ComposerFields& fields) {
         Composer c = NewComposer();
         c.Fields() = fields;
-        return c.Accept(kNow);
+        return c.Accept(kComposeTime);
     }
 
     TestDir dir_;
@@ -76,11 +76,11 @@ TEST_F(ComposerTest, SmsWithSignatureOverItsLimitIsSaidOnceAndNotStored) {
     EXPECT_EQ(boxes_.Calls()[0].text, composer_text::kLimitExceeded);
     EXPECT_EQ(boxes_.Calls()[0].type & MB_ICONSTOP, unsigned{MB_ICONSTOP});
     // OK refuses what could not be sent as one SMS.
-    EXPECT_FALSE(c.Accept(kNow));
+    EXPECT_FALSE(c.Accept(kComposeTime));
     EXPECT_EQ(boxes_.Texts().back(), composer_text::kLimitExceeded);
     EXPECT_TRUE(SendNotes().empty());
     c.Fields().text.resize(140);
-    ASSERT_TRUE(c.Accept(kNow));
+    ASSERT_TRUE(c.Accept(kComposeTime));
     EXPECT_EQ(doc_->ReadText(SendNotes()[0], kSendNotes), Repeat("x", 140) + Repeat("ä", 20));
 }
 
@@ -107,7 +107,7 @@ TEST_F(ComposerTest, NewNoteStoresDefaultsAndRemembersTheRecipient) {
     EXPECT_STREQ(first.Caption(), "Nachricht erstellen");
     EXPECT_EQ(first.Fields().name, "Alt");
     first.Fields() = ComposerFields{0, "", "030 123456", "", "", "Hallo", false};
-    auto stored = first.Accept(kNow);
+    auto stored = first.Accept(kComposeTime);
     ASSERT_TRUE(stored);
     EXPECT_EQ(stored->folder, kSendNotes);
     Reopen();
@@ -117,7 +117,7 @@ TEST_F(ComposerTest, NewNoteStoresDefaultsAndRemembersTheRecipient) {
     EXPECT_EQ(note.Get(NoteItem::kName), "Unbekannt");
     EXPECT_EQ(note.Get(NoteItem::kSubject), "---");
     EXPECT_EQ(note.Get(NoteItem::kNumber), "030 123456");
-    EXPECT_EQ(note.Number(NoteItem::kDateTime), kNow);
+    EXPECT_EQ(note.Number(NoteItem::kDateTime), kComposeTime);
     EXPECT_EQ(note.Type(), 0);
     EXPECT_EQ(doc_->ReadText(note, kSendNotes), "Hallo");
 
@@ -223,7 +223,7 @@ TEST_F(ComposerTest, EditRewritesTheTextAndKeepsTheId) {
     edit.Fields().recipient = "hans@example.de";
     edit.Fields().cc = "eva@example.de";
     edit.Fields().text = "neu";
-    auto edited = edit.Accept(kNow + 60);
+    auto edited = edit.Accept(kComposeTime + 60);
     ASSERT_TRUE(edited);
     EXPECT_EQ(edited->noteId, stored->noteId);
     Reopen();
@@ -233,7 +233,7 @@ TEST_F(ComposerTest, EditRewritesTheTextAndKeepsTheId) {
     EXPECT_EQ(note.Type(), 6);
     EXPECT_EQ(note.Get(NoteItem::kNumber), "");
     EXPECT_EQ(RecipientOf(note), "hans@example.de");
-    EXPECT_EQ(note.Number(NoteItem::kDateTime), kNow + 60);
+    EXPECT_EQ(note.Number(NoteItem::kDateTime), kComposeTime + 60);
     EXPECT_EQ(doc_->ReadText(note, kSendNotes), "neu");
 
     // Back to a note: the copy recipients do not stay behind.
@@ -241,7 +241,7 @@ TEST_F(ComposerTest, EditRewritesTheTextAndKeepsTheId) {
     EXPECT_EQ(again.Fields().cc, "eva@example.de");
     again.Fields().type = 0;
     again.Fields().recipient = "030 9";
-    ASSERT_TRUE(again.Accept(kNow));
+    ASSERT_TRUE(again.Accept(kComposeTime));
     EXPECT_EQ(SendNotes()[0].Get(NoteItem::kInfo), "");
     EXPECT_EQ(SendNotes()[0].Get(NoteItem::kAddress), "");
     // Editing leaves the remembered recipient alone.
@@ -261,14 +261,14 @@ TEST_F(ComposerTest, EditThatCannotBeWrittenLeavesItemAndTextAsTheyWere) {
     {
         // Room for the new text, not for the notes data file.
         FileSizeLimit full(64);
-        EXPECT_FALSE(edit.Accept(kNow + 60));
+        EXPECT_FALSE(edit.Accept(kComposeTime + 60));
     }
     const NoteItem& note = SendNotes()[0];
     EXPECT_EQ(note.Get(NoteItem::kSubject), "Alt");
-    EXPECT_EQ(note.Number(NoteItem::kDateTime), kNow);
+    EXPECT_EQ(note.Number(NoteItem::kDateTime), kComposeTime);
     EXPECT_EQ(doc_->ReadText(note, kSendNotes), "alter Text");
     // The same edit goes through once the file can be written.
-    ASSERT_TRUE(edit.Accept(kNow + 60));
+    ASSERT_TRUE(edit.Accept(kComposeTime + 60));
     EXPECT_EQ(SendNotes()[0].Get(NoteItem::kSubject), "Neu");
 }
 
@@ -292,7 +292,7 @@ TEST_F(ComposerTest, TextFileThatCannotBeCreatedStoresNothing) {
 class ReplyTest : public ComposerTest {
 protected:
     long ReceivedFromHans() {
-        NoteItem hans(kNow);
+        NoteItem hans(kComposeTime);
         hans.Set(NoteItem::kName, "Hans");
         hans.Set(NoteItem::kNumber, "0301234567");
         hans.Set(NoteItem::kSubject, "Termin");
@@ -315,7 +315,7 @@ TEST_F(ReplyTest, ReplyStandsInSendNotesAtOnceAndIsTakenOnce) {
     EXPECT_EQ(reply->Get(NoteItem::kName), "Hans");
     EXPECT_EQ(reply->Get(NoteItem::kNumber), "0301234567");
     std::string expected =
-        "\n'Hans' schrieb am " + NoteItem::FormatDateTime(kNow) + ":\n\n>>Morgen um 10?<<";
+        "\n'Hans' schrieb am " + NoteItem::FormatDateTime(kComposeTime) + ":\n\n>>Morgen um 10?<<";
     EXPECT_EQ(doc_->ReadText(*reply, kSendNotes), expected);
     // The composer opens on it as on any other note.
     Composer edit(*doc_, Config(), Install(), kSendNotes, reply->NoteId());

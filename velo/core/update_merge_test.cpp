@@ -16,7 +16,7 @@
 
 namespace {
 
-constexpr std::time_t kNow = 1700000000;
+constexpr std::time_t kMergeTime = 1700000000;
 // A Wednesday, 12:00 local time, for the prefix a plan gives.
 std::time_t Wednesday() {
     std::tm tm{};
@@ -32,7 +32,7 @@ class UpdateMerge : public testing::Test {
 protected:
     UpdateMergeResult Merge() {
         return MergeUpdateFile(dir_.File("VeloUpdate.dat"), Config(), dir_.File("AddrBook.xml"),
-                               kNow);
+                               kMergeTime);
     }
     std::string Config() const { return dir_.File("Telvora.cfg"); }
     std::vector<std::string> Records(const std::string& section) const {
@@ -244,7 +244,7 @@ TEST_F(UpdateMerge, ShippedAddressesJoinTheBookOnce) {
     EXPECT_EQ(dir_.Get("VeloUpdate.dat"), shipped);
 
     AddressBook book;
-    ASSERT_TRUE(book.Load(dir_.File("AddrBook.xml"), kNow));
+    ASSERT_TRUE(book.Load(dir_.File("AddrBook.xml"), kMergeTime));
     ASSERT_EQ(book.Addresses().size(), 2u);
     EXPECT_EQ(book.Addresses()[0].nick, "Meier");
     const Address& schulz = book.Addresses()[1];
@@ -257,7 +257,7 @@ TEST_F(UpdateMerge, ShippedAddressesJoinTheBookOnce) {
     // The next version ships the same addresses again.
     dir_.Put("VeloUpdate.dat", shipped + "[TemplateProfiles]\nItems=0\n");
     ASSERT_TRUE(Merge().merged);
-    ASSERT_TRUE(book.Load(dir_.File("AddrBook.xml"), kNow));
+    ASSERT_TRUE(book.Load(dir_.File("AddrBook.xml"), kMergeTime));
     EXPECT_EQ(book.Addresses().size(), 2u);
     EXPECT_EQ(boxes_.Count(), 0u);
 }

@@ -23,7 +23,7 @@
 
 namespace {
 
-std::string Shown(const QLabel* label) {
+std::string LabelText(const QLabel* label) {
     return label->text().remove('&').toStdString();
 }
 
@@ -74,7 +74,7 @@ TEST_F(ComposerDialogTest, NewNoteOpensWithTheLastRecipientAsANote) {
         EXPECT_EQ(dlg->TypeButton(b.type)->text(), b.text);
         EXPECT_EQ(dlg->TypeButton(b.type)->toolTip(), b.hint);
     }
-    EXPECT_EQ(Shown(dlg->CounterLabel()), " Noch 2048 von 2048 Zeichen frei.");
+    EXPECT_EQ(LabelText(dlg->CounterLabel()), " Noch 2048 von 2048 Zeichen frei.");
     EXPECT_TRUE(dlg->Picture()->isHidden());
     EXPECT_TRUE(boxes_.Texts().empty());
 }
@@ -107,10 +107,10 @@ TEST_F(ComposerDialogTest, TypeButtonsSwitchLabelCcAndLimit) {
     for (const auto& c : cases) {
         dlg->TypeButton(c.type)->click();
         EXPECT_TRUE(dlg->TypeButton(c.type)->isChecked());
-        EXPECT_EQ(Shown(dlg->RecipientLabelWidget()), c.label);
+        EXPECT_EQ(LabelText(dlg->RecipientLabelWidget()), c.label);
         EXPECT_EQ(dlg->CcEdit()->isHidden(), !c.cc) << c.label;
         EXPECT_EQ(dlg->CcLabel()->isHidden(), !c.cc) << c.label;
-        EXPECT_EQ(Shown(dlg->CounterLabel()), c.counter);
+        EXPECT_EQ(LabelText(dlg->CounterLabel()), c.counter);
     }
     EXPECT_EQ(dlg->TypeButton(0)->isChecked() + dlg->TypeButton(2)->isChecked() +
                   dlg->TypeButton(6)->isChecked(),
@@ -124,10 +124,10 @@ TEST_F(ComposerDialogTest, SmsWithSignatureOverItsLimitShowsTheMessageAndNegativ
     dlg->TypeButton(2)->click();
     dlg->RecipientEdit()->setText("0171 1234567");
     dlg->TextEdit()->setPlainText(QString(150, 'x'));
-    EXPECT_EQ(Shown(dlg->CounterLabel()), " Noch   10 von  160 Zeichen frei.");
+    EXPECT_EQ(LabelText(dlg->CounterLabel()), " Noch   10 von  160 Zeichen frei.");
     EXPECT_TRUE(boxes_.Texts().empty());
     dlg->SignatureBox()->click();
-    EXPECT_EQ(Shown(dlg->CounterLabel()), " Noch  -10 von  160 Zeichen frei.");
+    EXPECT_EQ(LabelText(dlg->CounterLabel()), " Noch  -10 von  160 Zeichen frei.");
     ASSERT_EQ(boxes_.Count(), 1u);
     EXPECT_EQ(boxes_.Calls()[0].text, "Sie haben die Maximale Anzahl der Zeichen überschritten!");
     EXPECT_EQ(boxes_.Calls()[0].type & MB_ICONSTOP, unsigned{MB_ICONSTOP});
@@ -182,7 +182,7 @@ TEST_F(ComposerDialogTest, EditShowsTheItemAndRewritesItsText) {
     ASSERT_TRUE(dlg.Valid());
     EXPECT_EQ(dlg.windowTitle(), "Nachricht editieren");
     EXPECT_TRUE(dlg.TypeButton(2)->isChecked());
-    EXPECT_EQ(Shown(dlg.RecipientLabelWidget()), "Handynummer:");
+    EXPECT_EQ(LabelText(dlg.RecipientLabelWidget()), "Handynummer:");
     EXPECT_EQ(dlg.TextEdit()->toPlainText(), "alt");
     EXPECT_TRUE(boxes_.Texts().empty());  // opening is no change of the text
     dlg.TextEdit()->setPlainText("neu");

@@ -1,6 +1,7 @@
 #include "note_list_view.h"
 
 #include <QContextMenuEvent>
+#include <algorithm>
 #include <QHeaderView>
 #include <mutex>
 
@@ -13,6 +14,7 @@ namespace {
 
 constexpr int kIdRole = Qt::UserRole;
 constexpr int kSortRole = Qt::UserRole + 1;
+constexpr int kWidestFitted = 220;
 
 bool IsNumberColumn(int column) {
     return column == NoteItem::kNoteId || column == NoteItem::kRead || column == NoteItem::kState ||
@@ -48,10 +50,7 @@ CNoteListView::CNoteListView(CVeloDoc& doc, QWidget* parent) : QTreeWidget(paren
     setIconSize(QSize(16, 16));
     header()->setSectionsMovable(true);
     header()->setStretchLastSection(false);
-    // Grid lines between the cells, as a list with lines shows them.
-    setStyleSheet(
-        QStringLiteral("QTreeView::item { border-right: 1px solid palette(midlight);"
-                       " border-bottom: 1px solid palette(midlight); }"));
+    setAlternatingRowColors(true);
     connect(this, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current) {
         if (applying_) return;
         if (current) {
@@ -141,9 +140,18 @@ void CNoteListView::ApplyColumns() {
             }
         }
     }
+    // Widths that were never set fit the folder's contents instead of
+    // cutting every date and name at the default width.
+    bool neverSized = std::all_of(columns.size.begin(), columns.size.end(),
+                                  [](int w) { return w == CNoteFolder::kDefaultColumnWidth; });
     for (int c = 0; c < CNoteFolder::kColumns; ++c) {
         setColumnHidden(c, columns.hidden[c] != 0 || columns.enable[c] == 0);
         int width = columns.size[c];
+        if (neverSized && topLevelItemCount() > 0) {
+            resizeColumnToContents(c);
+            if (columnWidth(c) > kWidestFitted) setColumnWidth(c, kWidestFitted);
+            continue;
+        }
         setColumnWidth(c, width > 0 && width < 2000 ? width : CNoteFolder::kDefaultColumnWidth);
     }
     int sort = columns.sort >= 0 && columns.sort < CNoteFolder::kColumns ? columns.sort : 0;

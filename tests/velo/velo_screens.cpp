@@ -1,0 +1,169 @@
+// velo_screens OUTDIR: draws velo's windows for a person to look at. It
+// runs as station A (its environment names A's installation and CAPI
+// line), fills A's store, and writes PNG pictures of the main window, the
+// composer for each type, the send dialog during and after a send to the
+// number in $VELO_SCREENS_RECEIVER, and a reply. Run by scripts/screenshots
+// under Xvfb; not a test.
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+
+#include "composer_dialog.h"
+#include "corvane.h"
+#include "folder_view.h"
+#include "gui_wait_hook.h"
+#include "locations.h"
+#include "main_frame.h"
+#include "note_folders.h"
+#include "note_list_view.h"
+#include "qt_message_box.h"
+#include "send_dialog.h"
+#include "server_note_link.h"
+#include "velo_doc.h"
+
+namespace {
+
+QString gOut;
+
+void Save(QWidget* w, const char* name) {
+    QApplication::processEvents();
+    QString path = QDir(gOut).filePath(QString::fromLatin1(name) + ".png");
+    if (!w->grab().save(path))
+        std::fprintf(stderr, "velo_screens: %s nicht geschrieben\n", qPrintable(path));
+    std::printf("%s\n", qPrintable(path));
+    std::fflush(stdout);
+}
+
+long Add(CVeloDoc& doc, int folder, NoteType type, const char* name, const char* number,
+         const char* subject, const char* text, bool read, std::time_t when) {
+    NoteItem n(when);
+    n.SetNumber(NoteItem::kType, static_cast<long>(type));
+    n.Set(NoteItem::kName, name);
+    n.Set(NoteItem::kNumber, number);
+    n.Set(NoteItem::kSubject, subject);
+    n.SetNumber(NoteItem::kRead, read ? 1 : 0);
+    if (type == NoteType::Call) {
+        n.Set(NoteItem::kInfo, "Telefonie");
+        return doc.AddItem(n, folder) ? n.NoteId() : 0;
+    }
+    auto stored = doc.CreateItem(n, folder, text);
+    return stored ? stored->NoteId() : 0;
+}
+
+// Fills a composer of the given type and pictures it.
+void PictureComposer(CVeloDoc& doc, const std::string& config, int type, const char* picture) {
+    CComposerDlg dlg(doc, config, ComposerPaths::Default());
+    dlg.SetType(type);
+    dlg.NameEdit()->setText(QStringLiteral("Bernd Berg"));
+    dlg.RecipientEdit()->setText(type == 0   ? QStringLiteral("030 222 22")
+                                 : type == 6 ? QStringLiteral("bernd@example.org")
+                                             : QStringLiteral("0172 1234567"));
+    if (type == 6) dlg.CcEdit()->setText(QStringLiteral("anna@example.org"));
+    dlg.SubjectEdit()->setText(QStringLiteral("Treffen am Freitag"));
+    dlg.TextEdit()->setPlainText(
+        QStringLiteral("Hallo Bernd,\n\nsehen wir uns am Freitag um drei am Dom?\n\nGruß, Anna"));
+    dlg.show();
+    Save(&dlg, picture);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "Aufruf: velo_screens AUSGABEVERZEICHNIS\n");
+        return 2;
+    }
+    QApplication app(argc, argv);
+    gOut = QString::fromLocal8Bit(argv[1]);
+    QDir().mkpath(gOut);
+    InstallQtMessageBoxHandler();
+    InstallGuiWaitStepHook();
+    if (!RCOInitLinkDLL(TRUE)) return 1;
+    std::string config = SettingsFilePath();
+    CVeloDoc doc(StoreDir(), config);
+    if (!doc.Open()) return 1;
+
+    std::time_t t = 1796630400;  // 7.12.2026, morning
+    long toSend = Add(
+        doc, kSendNotes, NoteType::Note, "Bernd Berg",
+        std::getenv("VELO_SCREENS_RECEIVER") ? std::getenv("VELO_SCREENS_RECEIVER") : "030 222 22",
+        "Treffen", "Hallo Bernd,\nmorgen um drei am Dom?\nAnna", true, t);
+    Add(doc, kSendNotes, NoteType::D2Sms, "Carla", "0172 1234567", "---", "Bin gleich da.", true,
+        t + 60);
+    Add(doc, kSendNotes, NoteType::Email, "Dieter", "", "Angebot", "Anbei das Angebot.", true,
+        t + 120);
+    long fromHans = Add(doc, kInNotes, NoteType::Note, "Hans Huber", "089 555 123", "Termin",
+                        "Hallo Anna,\npasst Dir Dienstag um 10 Uhr?\nHans", false, t + 300);
+    Add(doc, kInNotes, NoteType::Note, "Eva Engel", "040 777 88", "Unterlagen",
+        "Die Unterlagen sind unterwegs.", false, t + 900);
+    Add(doc, kInNotes, NoteType::Note, "Frank Fuchs", "0711 42 42", "Danke", "Danke für gestern!",
+        true, t - 86400);
+    Add(doc, kPhoneCalls, NoteType::Call, "", "0221 987654", "", "", false, t + 1200);
+    Add(doc, kOutNotes, NoteType::Note, "Grete", "0201 31 31", "Rückruf", "Bitte ruf zurück.", true,
+        t - 3600);
+
+    MainFrameServices services{
+        config, ServerNoteLinkFactory("velo"), "Telvora (velo_screens)", nullptr, {}};
+    services.onSendDialog = [](CSendDlg& dialog) {
+        dialog.resize(460, 300);
+        QPointer<CSendDlg> d(&dialog);
+        dialog.SetStatusShownHook([d](const std::string& status) {
+            if (d && status == "Sende Notiz...") Save(d, "send-during");
+        });
+        auto* poll = new QTimer(&dialog);
+        QObject::connect(poll, &QTimer::timeout, &dialog, [d, poll] {
+            auto* close = d ? d->findChild<QPushButton*>("close") : nullptr;
+            if (!close || !close->isEnabled()) return;
+            poll->stop();
+            Save(d, "send-after");
+            close->click();
+        });
+        poll->start(100);
+    };
+    CMainFrame frame(doc, services);
+    frame.RestoreLayout();
+    frame.resize(900, 560);
+    frame.show();
+    // Eva's note selected and read; Hans's stays unread, in bold.
+    frame.Folders()->SelectFolder(kInNotes);
+    for (int i = 0; i < frame.List()->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* row = frame.List()->topLevelItem(i);
+        if (row->text(NoteItem::kName) == QStringLiteral("Eva Engel"))
+            frame.List()->setCurrentItem(row);
+    }
+    Save(&frame, "main-window");
+
+    PictureComposer(doc, config, 0, "composer-note");
+    PictureComposer(doc, config, 2, "composer-sms");
+    PictureComposer(doc, config, 6, "composer-email");
+
+    frame.Folders()->SelectFolder(kSendNotes);
+    frame.List()->SelectId(toSend);
+    frame.SendItem();
+    Save(&frame, "main-window-after-send");
+
+    // The reply opens the composer on the prepared note.
+    frame.Folders()->SelectFolder(kInNotes);
+    frame.List()->SelectId(fromHans);
+    QTimer::singleShot(300, [] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* dlg = qobject_cast<CComposerDlg*>(w); dlg && dlg->isVisible()) {
+                Save(dlg, "reply");
+                dlg->reject();
+            }
+        }
+    });
+    frame.ReplyToItem();
+    frame.close();
+    doc.Close();
+    RCOExitLinkDLL();
+    return 0;
+}
