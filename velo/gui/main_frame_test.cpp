@@ -3,11 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QSplitter>
 #include <QSystemTrayIcon>
 #include <QTest>
+#include <QTimer>
 #include <thread>
 
+#include "composer_dialog.h"
 #include "config_keys.h"
 #include "folder_view.h"
 #include "msgbox_recorder.h"
@@ -236,6 +240,37 @@ TEST_F(MainFrameTest, MinimisingWithSendToTrayHidesTheWindowUntilTheIconIsClicke
     EXPECT_TRUE(frame_->isVisible());
     EXPECT_FALSE(frame_->TrayIcon()->isVisible());
     EXPECT_FALSE(frame_->Notice()->IsRunning());
+}
+
+TEST_F(MainFrameTest, AReplyStandsInSendNotesAtOnceAndOpensInTheComposer) {
+    Open();
+    long hans = AddNote(kInNotes, "Hans", "Termin", "Dienstag um 10?");
+    ShowFolder(kInNotes);
+    frame_->List()->SelectId(hans);
+    QApplication::processEvents();
+    QString caption, subject, text;
+    QTimer::singleShot(0, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* dlg = qobject_cast<CComposerDlg*>(w);
+            if (!dlg || !dlg->isVisible()) continue;
+            caption = dlg->windowTitle();
+            subject = dlg->SubjectEdit()->text();
+            text = dlg->TextEdit()->toPlainText();
+            dlg->reject();
+        }
+    });
+    frame_->ReplyToItem();
+    EXPECT_EQ(caption, "Nachricht editieren");
+    EXPECT_EQ(subject, "Re: Termin");
+    EXPECT_TRUE(text.startsWith("\n'Hans' schrieb am ")) << text.toStdString();
+    EXPECT_TRUE(text.endsWith(">>Dienstag um 10?<<")) << text.toStdString();
+    // Cancelled or not, the prepared reply waits in "SendNotes", once.
+    ASSERT_EQ(doc_->Folder(kSendNotes).Items().size(), 1u);
+    EXPECT_EQ(doc_->Folder(kSendNotes).Items()[0].Get(NoteItem::kSubject), "Re: Termin");
+    EXPECT_EQ(settings_.Read(cfg::kNoteToSend), 0);
+    EXPECT_EQ(frame_->Folders()->SelectedFolder(), kSendNotes);
+    Reopen();
+    EXPECT_EQ(doc_->Folder(kSendNotes).Items().size(), 1u);
 }
 
 TEST(SingleInstance, ASecondStartRestoresTheFirstUnlessStartedForNewItems) {

@@ -1,8 +1,8 @@
 #include "note_list_view.h"
 
 #include <QContextMenuEvent>
-#include <algorithm>
 #include <QHeaderView>
+#include <algorithm>
 #include <mutex>
 
 #include "icons.h"
