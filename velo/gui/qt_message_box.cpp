@@ -60,18 +60,31 @@ int QtMessageBox(QWidget* parent, const std::string& text, const std::string& ca
 }
 
 void InstallQtMessageBoxHandler() {
-    SetMessageBoxHandler([](const std::string& text, const std::string& caption, unsigned type) {
+    SetMessageBoxHandler([](const std::string& text, const std::string& caption, unsigned type) -> int {
         QCoreApplication* app = QCoreApplication::instance();
         if (!app) return ConsoleMessageBox(text, caption, type);
         if (QThread::currentThread() == app->thread()) {
             return QtMessageBox(QApplication::activeWindow(), text, caption, type);
         }
-        // Another thread waits for the GUI thread's answer. When the GUI
-        // is going away the box takes its default answer.
         if (QCoreApplication::closingDown()) return DefaultMessageBoxAnswer(type);
+        // A box with only OK tells something: the GUI thread shows it when
+        // it can, and the asking thread goes on. It must not wait, for the
+        // GUI thread may be waiting for it (for the document's lock, or to
+        // join it at the end).
+        if ((type & kButtonMask) == MB_OK) {
+            QMetaObject::invokeMethod(
+                app,
+                [text, caption, type] {
+                    QtMessageBox(QApplication::activeWindow(), text, caption, type);
+                },
+                Qt::QueuedConnection);
+            return IDOK;
+        }
+        // A question waits for the GUI thread's answer.
         int answer = DefaultMessageBoxAnswer(type);
         QMetaObject::invokeMethod(
-            app, [&] { answer = QtMessageBox(QApplication::activeWindow(), text, caption, type); },
+            app,
+            [&] { answer = QtMessageBox(QApplication::activeWindow(), text, caption, type); },
             Qt::BlockingQueuedConnection);
         return answer;
     });

@@ -1,7 +1,7 @@
 // Message boxes of the GUI: every box that the core or the link library
 // asks for becomes a Qt dialog. A box asked for on another thread (the
 // notify thread, the link library's dispatch thread) is shown by the GUI
-// thread, and the asking thread waits for the answer.
+// thread; a question's thread waits for the answer, a notice's goes on.
 #pragma once
 
 #include <string>

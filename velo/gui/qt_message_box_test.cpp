@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
+#include <atomic>
 #include <thread>
 
 #include "msgbox.h"
@@ -40,8 +41,8 @@ TEST(QtMessageBox, YesNoAnswersAndTheDefaultButton) {
 
 TEST(QtMessageBox, ABoxAskedOnAnotherThreadIsShownByTheGuiThread) {
     InstallQtMessageBoxHandler();
-    int answer = 0;
-    bool done = false;
+    std::atomic<int> answer{0};
+    std::atomic<bool> done{false};
     std::thread worker([&] {
         answer = ShowMessageBox("Von einem anderen Faden", "Telvora", MB_YESNO);
         done = true;
@@ -51,6 +52,30 @@ TEST(QtMessageBox, ABoxAskedOnAnotherThreadIsShownByTheGuiThread) {
     worker.join();
     SetMessageBoxHandler({});
     EXPECT_EQ(answer, IDNO);
+}
+
+// The GUI thread may be waiting for that thread (joining it, or for a lock
+// it holds): a notice from it must not wait for the GUI thread in turn.
+TEST(QtMessageBox, ANoticeFromAnotherThreadDoesNotWaitForTheGuiThread) {
+    InstallQtMessageBoxHandler();
+    std::atomic<int> answer{0};
+    std::thread worker([&] { answer = ShowMessageBox("Datei fehlt", "Telvora", MB_ICONSTOP); });
+    worker.join();
+    EXPECT_EQ(answer, IDOK);
+    // The GUI thread shows it as soon as it handles its events.
+    QString shown;
+    QTimer::singleShot(0, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            if (box && box->isVisible()) {
+                shown = box->text();
+                box->accept();
+            }
+        }
+    });
+    QApplication::processEvents();
+    SetMessageBoxHandler({});
+    EXPECT_EQ(shown, "Datei fehlt");
 }
 
 }  // namespace
