@@ -13,7 +13,7 @@ const QColor kYellow(0xf2, 0xc1, 0x2e);
 const QColor kGreen(0x2e, 0x9b, 0x4a);
 const QColor kGrey(0x90, 0x90, 0x90);
 
-// A sheet of paper with lines of text, in a box of size s at (x, y).
+// A sheet of paper with a folded corner and lines of text, filling r.
 void DrawNote(QPainter& p, QRectF r, const QColor& edge) {
     p.setPen(QPen(edge, r.width() / 16.0));
     p.setBrush(QColor(0xff, 0xfd, 0xe8));

@@ -143,8 +143,8 @@ void CMainFrame::CreateActions() {
                            &CMainFrame::DeleteAll);
     QAction* exit = make("exit", QStringLiteral("&Beenden"), QKeySequence(Qt::CTRL | Qt::Key_Q),
                          &CMainFrame::Quit);
-    QAction* restore = make("restore", QStringLiteral("&Wiederherstellen"), QKeySequence(),
-                            &CMainFrame::RestoreWindow);
+    make("restore", QStringLiteral("&Wiederherstellen"), QKeySequence(),
+         &CMainFrame::RestoreWindow);
     auto* relayCalls = new QAction(QStringLiteral("&Anrufe weiterleiten"), this);
     relayCalls->setObjectName(QStringLiteral("relayCalls"));
     relayCalls->setCheckable(true);
@@ -153,7 +153,6 @@ void CMainFrame::CreateActions() {
     relayNotes->setObjectName(QStringLiteral("relayNotes"));
     relayNotes->setCheckable(true);
     connect(relayNotes, &QAction::triggered, this, [this] { ToggleRelay(false); });
-    (void)restore;
 
     QMenu* file = menuBar()->addMenu(QStringLiteral("&Datei"));
     file->addAction(newNote);

@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QSplitter>
 #include <QSystemTrayIcon>
 #include <QTest>
 #include <QTimer>
+#include <atomic>
 #include <thread>
 
 #include "composer_dialog.h"
@@ -99,16 +101,13 @@ TEST_F(MainFrameTest, TheLayoutIsWrittenOnCloseAndRestored) {
 
     frame_->move(120, 80);
     frame_->resize(800, 560);
-    auto* split = frame_->findChild<QSplitter*>();
-    ASSERT_TRUE(split);
     ShowFolder(kPhoneCalls);
-    QApplication::processEvents();
-    frame_->Folders()->parentWidget();
-    QList<int> sizes = frame_->centralWidget()->findChildren<QSplitter*>().isEmpty()
-                           ? QList<int>()
-                           : static_cast<QSplitter*>(frame_->centralWidget())->sizes();
+    // The user drags the folder pane wider.
+    auto* split = qobject_cast<QSplitter*>(frame_->centralWidget());
+    ASSERT_TRUE(split);
+    QList<int> sizes = split->sizes();
     ASSERT_EQ(sizes.size(), 2);
-    static_cast<QSplitter*>(frame_->centralWidget())->setSizes({210, sizes[0] + sizes[1] - 210});
+    split->setSizes({210, sizes[0] + sizes[1] - 210});
     QApplication::processEvents();
     int listHeight = frame_->List()->height();
     Reopen();
@@ -282,17 +281,16 @@ TEST(SingleInstance, ASecondStartRestoresTheFirstUnlessStartedForNewItems) {
     QObject::connect(&first, &SingleInstance::RestoreRequested, [&] { ++restores; });
     QObject::connect(&first, &SingleInstance::NewItemsAnnounced, [&] { ++news; });
     auto secondStart = [&](bool newItems) {
-        bool told = false;
+        std::atomic<bool> told{false};
         std::thread second([&] {
             SingleInstance other(dir.Path());
             told = other.TellRunningInstance(newItems);
         });
-        while (restores + news == 0 || !told) {
+        QDeadlineTimer deadline(5000);
+        while ((!told || restores + news == 0) && !deadline.hasExpired())
             QApplication::processEvents(QEventLoop::AllEvents, 20);
-            if (told && restores + news > 0) break;
-        }
         second.join();
-        return told;
+        return told.load();
     };
     EXPECT_TRUE(secondStart(false));
     EXPECT_EQ(restores, 1);

@@ -60,7 +60,8 @@ int QtMessageBox(QWidget* parent, const std::string& text, const std::string& ca
 }
 
 void InstallQtMessageBoxHandler() {
-    SetMessageBoxHandler([](const std::string& text, const std::string& caption, unsigned type) -> int {
+    SetMessageBoxHandler([](const std::string& text, const std::string& caption,
+                            unsigned type) -> int {
         QCoreApplication* app = QCoreApplication::instance();
         if (!app) return ConsoleMessageBox(text, caption, type);
         if (QThread::currentThread() == app->thread()) {
@@ -83,8 +84,7 @@ void InstallQtMessageBoxHandler() {
         // A question waits for the GUI thread's answer.
         int answer = DefaultMessageBoxAnswer(type);
         QMetaObject::invokeMethod(
-            app,
-            [&] { answer = QtMessageBox(QApplication::activeWindow(), text, caption, type); },
+            app, [&] { answer = QtMessageBox(QApplication::activeWindow(), text, caption, type); },
             Qt::BlockingQueuedConnection);
         return answer;
     });
