@@ -201,6 +201,28 @@ TEST_F(QuorlinTest, WithoutVeloTheCallIsFiledAndTheMessageShown) {
         << station->Errors();
 }
 
+TEST_F(QuorlinTest, AVeloThatCannotStartIsReportedOnceAndTheFilingGoesOn) {
+    QuorlinStation* station = StartQuorlin(true);
+    // velo without a display: it ends at once with status 1.
+    std::string velo = station->VeloArgsFile();
+    velo = velo.substr(0, velo.rfind('/')) + "/velo";
+    WriteFile(velo,
+              "#!/bin/sh\nprintf '%s\\n' \"$*\" >> \"$(dirname \"$0\")/velo-args.txt\"\nexit 1\n");
+    for (int call = 1; call <= 2; ++call) {
+        ASSERT_TRUE(capisim_.Command("call 0301234567 5551001 16 1"));
+        auto record = Pending(*station, "PhoneCalls");
+        ASSERT_TRUE(record) << station->Errors();
+        ASSERT_TRUE(ConfirmTaken(station->NotesFile(), "PhoneCalls", *record));
+        ASSERT_TRUE(WaitUntil([&] { return VeloStarts(*station) == call; }, 10s));
+        ASSERT_EQ(capitest::WaitForCallLog(CallLog(), call, 10s).size(), size_t(call));
+    }
+    const std::string said = "velo konnte nicht starten (Status 1";
+    ASSERT_TRUE(WaitUntil([&] { return station->Errors().find(said) != std::string::npos; }, 5s))
+        << station->Errors();
+    std::string errors = station->Errors();
+    EXPECT_EQ(errors.find(said), errors.rfind(said)) << errors;
+}
+
 TEST_F(QuorlinTest, SigintEndsAnIdleStation) {
     QuorlinStation* station = StartQuorlin(true);
     auto start = Clock::now();
