@@ -17,6 +17,7 @@
 #include "msgbox.h"
 #include "note_folders.h"
 #include "paths.h"
+#include "profile.h"
 #include "settings_file.h"
 #include "textcodec.h"
 #include "utf8.h"
@@ -329,10 +330,14 @@ std::optional<ComposerResult> Composer::Accept(std::time_t now) {
 std::optional<ComposerResult> Composer::StoreNew(NoteItem item, const std::string& text) {
     auto stored = doc_.CreateItem(item, kSendNotes, text);
     if (!stored) return std::nullopt;
-    SettingsFile cfg(configFile_);
-    cfg.Write(cfg::kLastName, fields_.name);
-    cfg.Write(cfg::kLastTelephone, fields_.recipient);
-    cfg.Write(cfg::kLastSubject, fields_.subject);
+    // The next new message starts from these; one replace of the file.
+    ProfileTransaction last(configFile_);
+    for (auto [key, value] : {std::pair{&cfg::kLastName, &fields_.name},
+                              std::pair{&cfg::kLastTelephone, &fields_.recipient},
+                              std::pair{&cfg::kLastSubject, &fields_.subject}}) {
+        last.Write(key->section, key->key, *value);
+    }
+    last.Commit();
     return ComposerResult{kSendNotes, stored->NoteId(), false};
 }
 
@@ -403,10 +408,13 @@ std::optional<NoteItem> PrepareReply(CVeloDoc& doc, int folder, long noteId) {
         text = doc.ReadText(received, folder);
     }
     SettingsFile cfg(doc.ConfigFile());
-    if (!cfg.Write(cfg::kLastName, received.Get(NoteItem::kName)) ||
-        !cfg.Write(cfg::kLastTelephone, received.Get(NoteItem::kNumber)) ||
-        !cfg.Write(cfg::kLastSubject,
-                   composer_text::kReplyPrefix + received.Get(NoteItem::kSubject))) {
+    ProfileTransaction last(doc.ConfigFile());
+    last.Write(cfg::kLastName.section, cfg::kLastName.key, received.Get(NoteItem::kName));
+    last.Write(cfg::kLastTelephone.section, cfg::kLastTelephone.key,
+               received.Get(NoteItem::kNumber));
+    last.Write(cfg::kLastSubject.section, cfg::kLastSubject.key,
+               composer_text::kReplyPrefix + received.Get(NoteItem::kSubject));
+    if (!last.Commit()) {
         Stop("Die Antwort kann nicht vorbereitet werden: '" + doc.ConfigFile() +
              "' kann nicht geschrieben werden (" + GermanErrorText(errno) + ").");
         return std::nullopt;
