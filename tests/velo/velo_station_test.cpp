@@ -186,4 +186,32 @@ TEST_F(VeloStationTest, ANoteSentFromTheWindowIsShownByTheReceiversVelo) {
     EXPECT_EQ(lines.size(), 1u) << ::testing::PrintToString(lines);
 }
 
+// Started where no window can open (quorlin on a station without a
+// desktop), velo says so in German and ends with status 1, never aborting.
+TEST(VeloStart, WithoutADisplayVeloEndsWithStatusOneAndSaysWhy) {
+    TestDir dir;
+    struct Case {
+        std::map<std::string, std::string> env;
+    } cases[] = {
+        {{{"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}, {"QT_QPA_PLATFORM", ""}}},
+        {{{"DISPLAY", ":97"}, {"WAYLAND_DISPLAY", ""}, {"QT_QPA_PLATFORM", "xcb"}}},
+    };
+    for (Case& c : cases) {
+        c.env["TELVORA_HOME"] = dir.Path();
+        c.env["HOME"] = dir.Path();
+        ChildProcess velo(VELO_PATH, {"-n"}, c.env, dir.Path(), dir.File("stderr.txt"));
+        EXPECT_EQ(velo.Wait(20s).value_or(-1), 1) << c.env["DISPLAY"];
+        EXPECT_NE(ReadFile(dir.File("stderr.txt"))
+                      .find("Es kann keine grafische Anzeige geöffnet werden"),
+                  std::string::npos)
+            << ReadFile(dir.File("stderr.txt"));
+        // Nothing of the station was touched.
+        EXPECT_FALSE(std::filesystem::exists(dir.File("Notes.dat")));
+    }
+    ChildProcess help(VELO_PATH, {"--help"}, {{"DISPLAY", ""}}, dir.Path(), dir.File("help.txt"));
+    EXPECT_EQ(help.Wait(20s).value_or(-1), 0);
+    ASSERT_FALSE(help.Lines().empty());
+    EXPECT_EQ(help.Lines()[0], "Aufruf: velo [-n] [--help]");
+}
+
 }  // namespace
