@@ -30,11 +30,6 @@ constexpr int kSmsLimit = 160;
 // What an edit keeps of the old text to put back when the record cannot be written.
 constexpr size_t kMaxRestoredBytes = size_t{1} << 24;
 
-bool IsSmsType(int type) {
-    return type >= static_cast<int>(NoteType::D1Sms) &&
-           type <= static_cast<int>(NoteType::EPlusSms);
-}
-
 bool IsEmail(int type) {
     return type == static_cast<int>(NoteType::Email);
 }
@@ -102,11 +97,11 @@ size_t RecordChars(const NoteItem& item) {
 }  // namespace
 
 int CharacterLimit(int type) {
-    return IsSmsType(type) ? kSmsLimit : kNoteLimit;
+    return IsSmsKind(type) ? kSmsLimit : kNoteLimit;
 }
 
 const char* RecipientLabel(int type) {
-    if (IsSmsType(type)) return "Handynummer:";
+    if (IsSmsKind(type)) return "Handynummer:";
     if (IsEmail(type)) return "Adresse:";
     return "Rufnummer:";
 }
@@ -116,7 +111,7 @@ bool HasCc(int type) {
 }
 
 int ComposerType(int type) {
-    if (IsSmsType(type) || IsEmail(type)) return type;
+    if (IsSmsKind(type) || IsEmail(type)) return type;
     return static_cast<int>(NoteType::Note);
 }
 
@@ -155,7 +150,7 @@ std::string AddressRecipient(const Address& address, int type) {
         const PhoneNumber& p = address.phones[t];
         return p.present ? p.Text() : std::string();
     };
-    if (IsSmsType(type)) return number(kPhoneMobile);
+    if (IsSmsKind(type)) return number(kPhoneMobile);
     std::string home = number(kPhonePrivate);
     return home.empty() ? number(kPhoneBusiness) : home;
 }

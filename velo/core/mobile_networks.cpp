@@ -27,10 +27,6 @@ constexpr std::array<std::pair<const char*, MobileNetwork>, 15> kPrefixes{{
     {"0179", MobileNetwork::AnyNetwork},
 }};
 
-bool IsSms(int kind) {
-    return kind == note_kind::kD1Sms || kind == note_kind::kD2Sms || kind == note_kind::kEPlusSms;
-}
-
 std::optional<int> SmsKind(int kind, std::string_view number) {
     switch (MobileNetworkOf(DigitsOf(number))) {
         case MobileNetwork::D1:
@@ -70,7 +66,7 @@ MobileNetwork MobileNetworkOf(std::string_view number) {
 }
 
 std::optional<int> RecipientKind(int kind, std::string_view recipient) {
-    if (IsSms(kind)) return SmsKind(kind, recipient);
+    if (IsSmsKind(kind)) return SmsKind(kind, recipient);
     if (kind == note_kind::kEmail && !IsMailAddress(recipient)) return std::nullopt;
     return kind;
 }

@@ -18,6 +18,11 @@ inline constexpr int kEPlusSms = static_cast<int>(NoteType::EPlusSms);
 inline constexpr int kEmail = static_cast<int>(NoteType::Email);
 }  // namespace note_kind
 
+// An SMS note of one of the three networks.
+inline bool IsSmsKind(int kind) {
+    return kind == note_kind::kD1Sms || kind == note_kind::kD2Sms || kind == note_kind::kEPlusSms;
+}
+
 enum class MobileNetwork { D1 = 0, D2 = 1, EPlus = 2, AnyNetwork = 3, None = 4 };
 
 inline constexpr const char* kWrongRecipientFormat =

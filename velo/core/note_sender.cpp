@@ -3,20 +3,14 @@
 #include <cstdio>
 
 #include "config_keys.h"
+#include "dial_failure.h"
 #include "dial_string.h"
 #include "field_text.h"
+#include "format.h"
 #include "mobile_networks.h"
 #include "utf8.h"
 
 namespace {
-
-std::string Printf(const char* format, const std::string& a, const std::string& b = "") {
-    int n = std::snprintf(nullptr, 0, format, a.c_str(), b.c_str());
-    std::string out(static_cast<size_t>(n) + 1, '\0');
-    std::snprintf(out.data(), out.size(), format, a.c_str(), b.c_str());
-    out.resize(static_cast<size_t>(n));
-    return out;
-}
 
 constexpr unsigned short kCommandNotFound = 16;
 constexpr unsigned short kRemoteCommandFailed = 17;
@@ -42,19 +36,9 @@ bool NoteSender::Fail(SendProgress& progress, const std::string& status) {
 
 std::string NoteSender::DialFailure(unsigned short reason, const std::string& dial,
                                     const std::string& reasonText) const {
-    switch (reason) {
-        case 0x3491:
-            return "Die gewählte Rufnummer ist besetzt! Versuchen Sie es später nochmal.";
-        case 0x3492:
-            return "Der Teilnehmer antwortet nicht!. Wahrscheinlich ist die gewählte "
-                   "Telvora-Rufnummer falsch.";
-        case 0x34D8:
-            return "Der Teilnehmer ist nicht erreichbar!. Der Anrufmonitor wurde beim Empfänger  "
-                   "nicht gestartet, oder er ist  für diese Telvora- Rufnummer nicht konfiguriert.";
-        default:
-            return Printf("Verbindung zu '%s' konnte nicht aufgebaut werden!. Grund: [%s]", dial,
-                          reasonText);
-    }
+    if (auto known = KnownDialFailure(reason)) return *known;
+    return FormatText("Verbindung zu '%s' konnte nicht aufgebaut werden!. Grund: [%s]",
+                      dial.c_str(), reasonText.c_str());
 }
 
 void NoteSender::CountSent() {
@@ -81,7 +65,7 @@ bool NoteSender::Send(const NoteToSend& note, SendProgress& progress, std::time_
     // Letters or no digits at all would dial something else than the user
     // wrote, or the bare prefixes.
     if (!IsDiallableNumber(note.number)) {
-        return Fail(progress, Printf(kWrongRecipientFormat, note.number));
+        return Fail(progress, FormatText(kWrongRecipientFormat, note.number.c_str()));
     }
     if (note.text.empty()) return Fail(progress, "Notiztext konnte nicht gefunden werden!");
     if (Utf8Chars(note.text) > kMaxTextChars) {
@@ -92,7 +76,7 @@ bool NoteSender::Send(const NoteToSend& note, SendProgress& progress, std::time_
     std::unique_ptr<NoteLink> link = makeLink_ ? makeLink_() : nullptr;
     if (!link) return Fail(progress, "Kommunikationsobjekt kann nicht erzeugt werden!");
 
-    progress.Status(Printf("Verbindungsaufbau (%s) ...", dial));
+    progress.Status(FormatText("Verbindungsaufbau (%s) ...", dial.c_str()));
     if (link->Connect(dial, msn, kConnectSteps) != 0) {
         link->Disconnect(0);
         unsigned short reason = 0;
@@ -113,7 +97,8 @@ bool NoteSender::Send(const NoteToSend& note, SendProgress& progress, std::time_
     if (rc != 0 && rc != kCommandNotFound) {
         link->Disconnect(kHangUpSteps);
         return Fail(progress,
-                    Printf("Versionsabfrage fehlgeschlagen!. Grund: [%s]", link->ErrorText(rc)));
+                    FormatText("Versionsabfrage fehlgeschlagen!. Grund: [%s]",
+                               link->ErrorText(rc).c_str()));
     }
     rc = link->ExecRemCmd(
         CommandLine(version, programId_, ownNumber, ownName, note.subject, note.text));
@@ -122,8 +107,8 @@ bool NoteSender::Send(const NoteToSend& note, SendProgress& progress, std::time_
     if (rc == 0 && link->RemoteResult() != 0) rc = kRemoteCommandFailed;
     if (rc != 0) {
         link->Disconnect(kHangUpSteps);
-        return Fail(progress, Printf("Notiz konnte nicht übermittelt werden!. Grund: [%s]",
-                                     link->ErrorText(rc)));
+        return Fail(progress, FormatText("Notiz konnte nicht übermittelt werden!. Grund: [%s]",
+                                         link->ErrorText(rc).c_str()));
     }
     std::string reply = link->ResponseText();
     progress.Status("Verbindungsabbau...");
@@ -131,8 +116,8 @@ bool NoteSender::Send(const NoteToSend& note, SendProgress& progress, std::time_
     if (rc != 0) rc = link->Disconnect(0);
     if (rc != 0) {
         progress.Status(
-            Printf("Notiz wurde übermittelt, Vebindungsabbau fehlgeschlagen!. Grund: [%s]",
-                   link->ErrorText(rc)));
+            FormatText("Notiz wurde übermittelt, Vebindungsabbau fehlgeschlagen!. Grund: [%s]",
+                       link->ErrorText(rc).c_str()));
     }
     progress.Report(true, reply);
     CountSent();

@@ -21,6 +21,7 @@
 #include "note_folder.h"
 #include "note_folders.h"
 #include "note_sender.h"
+#include "sms_sender.h"
 
 class CVeloDoc {
 public:
@@ -83,6 +84,17 @@ public:
     // Only ISDN notes are sent here.
     bool SendNote(long noteId, int folder, NoteSender& sender, SendProgress& progress);
 
+    // Sends an SMS note of this folder on its own call to the centre; on
+    // success it moves to "OutNotes".
+    bool SendSms(long noteId, int folder, SmsSender& sender, SmsProgress& progress);
+    // Sends every SMS note of one network (2, 3, 4) of this folder on one
+    // call, then moves the sent ones to "OutNotes". False when the folder
+    // has no SMS note at all or the call could not be made.
+    bool SendAllSms(int folder, int network, SmsSender& sender, SmsProgress& progress);
+    bool SetState(long noteId, int folder, int state);
+    // The number and text of an SMS note, or none when it is not there.
+    std::optional<SmsToSend> SmsOf(long noteId, int folder);
+
     // Takes everything the answering station handed over, calls before
     // notes, into "PhoneCalls" and "InNotes", in one step with clearing the
     // handoff. A record that cannot be read is set aside under
@@ -105,6 +117,7 @@ public:
 
 private:
     bool LoadAll();
+    bool MoveSentSms(long noteId, int folder);
     bool OpenLocked();
     void GiveUpStore();
     int IndexOf(long noteId, int folder) const;
