@@ -7,6 +7,7 @@
 #include "locations.h"
 #include "paths.h"
 #include "server_note_link.h"
+#include "sms_centre_link.h"
 #include "telvora_cli.h"
 
 int main(int argc, char** argv) {
@@ -14,7 +15,7 @@ int main(int argc, char** argv) {
     log.Init(JoinPath(InstallDir(), "Velo.log"), SettingsFilePath());
     std::vector<std::string> args(argv + 1, argv + argc);
     // Only sending needs the line; the store commands work without CAPI.
-    bool sending = !args.empty() && args[0] == "send";
+    bool sending = !args.empty() && (args[0] == "send" || args[0] == "sms");
     CliContext context{StoreDir(), SettingsFilePath(), nullptr, "Telvora 0.1 (telvora)", &log};
     if (sending) {
         // An exchange that goes away in the middle of a send must not end
@@ -23,6 +24,9 @@ int main(int argc, char** argv) {
         std::signal(SIGPIPE, SIG_IGN);
         RCOInitLinkDLL(TRUE);
         context.makeLink = ServerNoteLinkFactory(JoinPath(InstallDir(), "telvora"));
+        context.smsLinks = [&log](unsigned long replySteps) {
+            return CentreSmsLinkFactory(&log, replySteps);
+        };
     }
     int status = RunTelvoraCli(args, context, std::cout, std::cerr);
     if (sending) RCOExitLinkDLL();

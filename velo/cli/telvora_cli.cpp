@@ -33,9 +33,17 @@ constexpr const char* kUsage =
     "  folders                                   Ordner mit Anzahl und ungelesenen Einträgen\n"
     "  list ORDNER                               Einträge eines Ordners\n"
     "  show ORDNER ID                            einen Eintrag mit seinem Text zeigen\n"
-    "  new NUMMER NAME BETREFF (--text TEXT | --file DATEI)\n"
-    "                                            eine Notiz in \"SendNotes\" anlegen\n"
+    "  new [--sms [D1|D2|EPlus]] NUMMER NAME BETREFF (--text TEXT | --file DATEI)\n"
+    "                                            eine Notiz (mit --sms eine SMS an die\n"
+    "                                            Handynummer) in \"SendNotes\" anlegen; das\n"
+    "                                            Netz ergibt sich aus der Vorwahl, wenn es\n"
+    "                                            nicht genannt ist\n"
     "  send ID                                   eine Notiz aus \"SendNotes\" senden\n"
+    "  sms ID [ORDNER]                           eine SMS-Notiz senden (ORDNER: SendNotes)\n"
+    "  sms --all D1|D2|EPlus [ORDNER]            alle SMS-Notizen eines Netzes in einem Anruf\n"
+    "                                            beim SMS-Center senden\n"
+    "      --reply-steps N                       (mit sms) auf jede Antwort des SMS-Centers\n"
+    "                                            höchstens N x 100 ms warten\n"
     "  take [--watch]                            Übergebenes in die Ordner übernehmen\n"
     "  move ID VON NACH                          einen Eintrag verschieben\n"
     "  delete ORDNER ID                          einen Eintrag löschen\n"
@@ -45,6 +53,9 @@ constexpr const char* kUsage =
 // A file of more bytes than this has more characters than a note may have,
 // whatever its encoding: it is refused before more of it is read.
 constexpr size_t kMaxNoteFileBytes = 4 * kMaxNoteTextChars;
+
+constexpr int kNoteType = static_cast<int>(NoteType::Note);
+constexpr size_t kMaxSmsChars = 160;
 
 std::atomic<bool> g_stop{false};
 
@@ -96,6 +107,29 @@ private:
     bool asked_ = false;
 };
 
+// The SMS progress dialog as printed lines: each step, then the result's
+// title and the centre's message.
+class PrintedSmsProgress : public SmsProgress {
+public:
+    explicit PrintedSmsProgress(std::ostream& out) : out_(out) {}
+    void Status(const std::string& text) override {
+        out_ << PrintableText(text) << "\n" << std::flush;
+    }
+    void Report(bool success, const std::string& text) override {
+        success_ = success;
+        out_ << (success ? "SMS-Nachricht wurde gesendet!"
+                         : "SMS-Nachricht konnte nicht gesendet werden!")
+             << "\n";
+        if (!text.empty()) out_ << "SMS-Meldung: " << PrintableText(text) << "\n";
+        out_ << std::flush;
+    }
+    bool Succeeded() const { return success_; }
+
+private:
+    std::ostream& out_;
+    bool success_ = false;
+};
+
 class Cli {
 public:
     Cli(const CliContext& context, std::ostream& out, std::ostream& err)
@@ -114,15 +148,17 @@ public:
         if (command == "folders" && rest.empty()) return WithDoc([&] { return Folders(); });
         if (command == "list" && rest.size() == 1) return List(rest[0]);
         if (command == "show" && rest.size() == 2) return Show(rest[0], rest[1]);
-        if (command == "new" && rest.size() == 5) return New(rest);
+        if (command == "new" && !rest.empty() && rest[0] == "--sms") return NewSms(rest);
+        if (command == "new" && rest.size() == 5) return New(rest, kNoteType);
         if (command == "send" && rest.size() == 1) return Send(rest[0]);
+        if (command == "sms" && !rest.empty()) return Sms(rest);
         if (command == "take" && rest.empty()) return WithDoc([&] { return Take(false); });
         if (command == "take" && rest == std::vector<std::string>{"--watch"})
             return WithDoc([&] { return Take(true); });
         if (command == "move" && rest.size() == 3) return Move(rest);
         if (command == "delete" && rest.size() == 2) return Delete(rest);
         for (const char* known :
-             {"folders", "list", "show", "new", "send", "take", "move", "delete"}) {
+             {"folders", "list", "show", "new", "send", "sms", "take", "move", "delete"}) {
             if (command == known) {
                 err_ << "Falsche Angaben für '" << command << "'.\n";
                 return Usage();
@@ -282,7 +318,45 @@ private:
         return text;
     }
 
-    int New(const std::vector<std::string>& a) {
+    // "--sms", perhaps a network, then what a note has: an SMS note to a
+    // mobile number, of the network named or else of the number's prefix.
+    int NewSms(std::vector<std::string> a) {
+        a.erase(a.begin());
+        std::optional<int> named;
+        if (!a.empty()) named = NetworkKind(a[0]);
+        if (named) a.erase(a.begin());
+        if (a.size() != 5) {
+            err_ << "Falsche Angaben für 'new --sms'.\n";
+            return Usage();
+        }
+        std::string number = TextAsUtf8(a[0]);
+        std::optional<int> kind = named;
+        if (!kind) {
+            // The network table knows the numbers as dialled at home.
+            std::string digits = DigitsOf(number);
+            if (number.rfind('+', 0) == 0 && digits.rfind("49", 0) == 0) digits = "0" + digits.substr(2);
+            MobileNetwork network = MobileNetworkOf(digits);
+            if (network == MobileNetwork::D1) kind = note_kind::kD1Sms;
+            if (network == MobileNetwork::D2) kind = note_kind::kD2Sms;
+            if (network == MobileNetwork::EPlus) kind = note_kind::kEPlusSms;
+            if (!kind) {
+                err_ << "Das Mobilfunknetz von '" << PrintableText(number)
+                     << "' ist nicht an der Vorwahl zu erkennen. Bitte nennen Sie es: new --sms "
+                        "D1|D2|EPlus ...\n";
+                return 1;
+            }
+        }
+        return New(a, *kind);
+    }
+
+    static std::optional<int> NetworkKind(const std::string& name) {
+        if (name == "D1") return note_kind::kD1Sms;
+        if (name == "D2") return note_kind::kD2Sms;
+        if (name == "EPlus") return note_kind::kEPlusSms;
+        return std::nullopt;
+    }
+
+    int New(const std::vector<std::string>& a, int type) {
         auto number = Field(a[0], "Die Rufnummer", NoteItem::kMaxNumberChars);
         if (!number) return 1;
         if (!IsDiallableNumber(*number)) {
@@ -319,8 +393,15 @@ private:
             TooLong(source);
             return 1;
         }
+        if (type != kNoteType && Utf8Chars(text) > kMaxSmsChars) {
+            err_ << "Sie haben die Maximale Anzahl der Zeichen überschritten!\n"
+                 << "Eine SMS darf höchstens " << kMaxSmsChars << " Zeichen haben; " << source
+                 << " hat " << Utf8Chars(text) << ". Bitte kürzen Sie den Text.\n";
+            return 1;
+        }
         return WithDoc([&] {
             NoteItem note;
+            note.SetNumber(NoteItem::kType, type);
             note.Set(NoteItem::kNumber, *number);
             // As the composer stores them, so that no field is empty.
             note.Set(NoteItem::kName, name->empty() ? "Unbekannt" : *name);
@@ -351,6 +432,66 @@ private:
                         "mit Vorwahl).\n";
             }
             return 1;
+        });
+    }
+
+    // sms ID [ORDNER] or sms --all NETZ [ORDNER], each with --reply-steps N.
+    int Sms(std::vector<std::string> a) {
+        unsigned long replySteps = ~0ul;
+        for (size_t i = 0; i < a.size(); ++i) {
+            if (a[i] != "--reply-steps") continue;
+            long steps = 0;
+            if (i + 1 >= a.size() || !ParseId(a[i + 1], steps) || steps < 0) {
+                err_ << "Nach --reply-steps folgt die Zahl der Warteschritte (je 100 ms).\n";
+                return Usage();
+            }
+            replySteps = static_cast<unsigned long>(steps);
+            a.erase(a.begin() + static_cast<long>(i), a.begin() + static_cast<long>(i) + 2);
+            break;
+        }
+        bool all = !a.empty() && a[0] == "--all";
+        if (all) a.erase(a.begin());
+        if (a.empty() || a.size() > 2) {
+            err_ << "Falsche Angaben für 'sms'.\n";
+            return Usage();
+        }
+        int folder = kSendNotes;
+        if (a.size() == 2) {
+            folder = FolderIndex(a[1]);
+            if (folder < 0) return BadFolder(a[1]);
+        }
+        std::optional<int> network;
+        long id = 0;
+        if (all) {
+            network = NetworkKind(a[0]);
+            if (!network) {
+                err_ << "Unbekanntes Netz '" << PrintableText(a[0])
+                     << "'. Bitte D1, D2 oder EPlus angeben.\n";
+                return 2;
+            }
+        } else if (!ParseId(a[0], id)) {
+            return BadId(a[0]);
+        }
+        if (!context_.smsLinks) {
+            err_ << "Die ISDN-Verbindung steht in diesem Programm nicht zur Verfügung.\n";
+            return 1;
+        }
+        return WithDoc([&] {
+            SettingsFile settings(context_.configFile);
+            SmsSender sender(settings, context_.smsLinks(replySteps));
+            PrintedSmsProgress progress(out_);
+            if (all) {
+                int failed = 0;
+                bool called = doc_.SendAllSms(folder, *network, sender, progress, &failed);
+                return called && progress.Succeeded() && failed == 0 ? 0 : 1;
+            }
+            NoteItem* item = doc_.Folder(folder).Find(id);
+            if (item && !IsSmsKind(item->Type())) {
+                err_ << "Eintrag " << id << " ist keine SMS-Notiz, sondern "
+                     << NoteItem::TypeName(item->Type()) << ". Eine Notiz sendet 'telvora send'.\n";
+                return 1;
+            }
+            return doc_.SendSms(id, folder, sender, progress) ? 0 : 1;
         });
     }
 

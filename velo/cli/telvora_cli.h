@@ -2,12 +2,14 @@
 // without a desktop, and for scripts and tests.
 #pragma once
 
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <vector>
 
 #include "debuglog.h"
 #include "note_sender.h"
+#include "sms_sender.h"
 
 struct CliContext {
     std::string storeDir;
@@ -15,6 +17,9 @@ struct CliContext {
     NoteLinkFactory makeLink;  // null where the link library is not at hand
     std::string programId;
     const DebugLog* log = nullptr;
+    // The SMS centre links, each wait for a reply capped at the given steps;
+    // null where the link library is not at hand.
+    std::function<SmsLinkFactory(unsigned long replyStepLimit)> smsLinks = nullptr;
 };
 
 // Runs one command; returns the process's exit status (0 success, 1 the

@@ -183,3 +183,45 @@ TEST_F(TelvoraCliTest, LeavesTheStoreAloneWhileAnotherProgramOwnsIt) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(TelvoraCliTest, NewSmsNotesTakeTheNetworkFromThePrefixUnlessOneIsNamed) {
+    struct Case {
+        std::vector<std::string> args;
+        const char* type;
+    } cases[] = {
+        {{"new", "--sms", "0170 1234567"}, "Typ: D1 SMS"},
+        {{"new", "--sms", "+49 (172) 123-4567"}, "Typ: D2 SMS"},
+        {{"new", "--sms", "0177/1234567"}, "Typ: E-Plus SMS"},
+        {{"new", "--sms", "D2", "0176 1234567"}, "Typ: D2 SMS"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = c.args;
+        for (const char* a : {"Bernd", "", "--text", "Grüße"}) args.push_back(a);
+        ASSERT_EQ(Run(args), 0) << err_.str();
+        std::string id = out_.str().substr(0, out_.str().size() - 1);
+        ASSERT_EQ(Run({"show", "SendNotes", id}), 0);
+        EXPECT_NE(out_.str().find(c.type), std::string::npos) << out_.str();
+    }
+    // 0176 belongs to no one network, a landline to none at all.
+    for (const char* number : {"0176 1234567", "0221 4711"}) {
+        EXPECT_EQ(Run({"new", "--sms", number, "B", "", "--text", "x"}), 1);
+        EXPECT_NE(err_.str().find("nicht an der Vorwahl zu erkennen"), std::string::npos);
+    }
+    EXPECT_EQ(Run({"new", "--sms", "0170 1", "B", "", "--text", std::string(161, 'x')}), 1);
+    EXPECT_NE(err_.str().find("höchstens 160 Zeichen"), std::string::npos);
+    EXPECT_EQ(Run({"new", "--sms", "0170 1", "B", "", "--text", std::string(160, 'x')}), 0);
+    EXPECT_EQ(Run({"new", "--sms", "D3", "0170 1", "B", "", "--text", "x"}), 2);
+}
+
+TEST_F(TelvoraCliTest, SmsWithoutTheLineOrWithWrongArgumentsSaysWhy) {
+    EXPECT_EQ(Run({"sms", "123"}), 1);
+    EXPECT_NE(err_.str().find("ISDN-Verbindung steht in diesem Programm nicht"), std::string::npos);
+    EXPECT_EQ(Run({"sms", "--all", "D4"}), 2);
+    EXPECT_EQ(Run({"sms", "12x"}), 2);
+    EXPECT_EQ(Run({"sms", "--all", "D1", "Keller"}), 2);
+    EXPECT_EQ(Run({"sms", "1", "--reply-steps"}), 2);
+}
+
+}  // namespace

@@ -90,7 +90,9 @@ public:
     // Sends every SMS note of one network (2, 3, 4) of this folder on one
     // call, then moves the sent ones to "OutNotes". False when the folder
     // has no SMS note at all or the call could not be made.
-    bool SendAllSms(int folder, int network, SmsSender& sender, SmsProgress& progress);
+    // failed, when given, counts the messages that the centre did not take.
+    bool SendAllSms(int folder, int network, SmsSender& sender, SmsProgress& progress,
+                    int* failed = nullptr);
     bool SetState(long noteId, int folder, int state);
     // The number and text of an SMS note, or none when it is not there.
     std::optional<SmsToSend> SmsOf(long noteId, int folder);

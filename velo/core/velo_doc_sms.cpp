@@ -79,7 +79,8 @@ bool CVeloDoc::SendSms(long noteId, int folder, SmsSender& sender, SmsProgress& 
     return accepted;
 }
 
-bool CVeloDoc::SendAllSms(int folder, int network, SmsSender& sender, SmsProgress& progress) {
+bool CVeloDoc::SendAllSms(int folder, int network, SmsSender& sender, SmsProgress& progress,
+                          int* failedCount) {
     std::vector<long> ids;
     bool anySms = false;
     {
@@ -109,6 +110,7 @@ bool CVeloDoc::SendAllSms(int folder, int network, SmsSender& sender, SmsProgres
         }
     }
     sender.Disconnect(progress);
+    if (failedCount) *failedCount = failed;
     sender.ShowResult(sent > 0, MultipleSmsResult(sent, failed), progress);
     // Notes of the network that were sent before and are still here go too.
     std::vector<long> leftOver;
