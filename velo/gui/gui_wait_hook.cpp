@@ -1,7 +1,9 @@
 #include "gui_wait_hook.h"
 
 #include <QCoreApplication>
+#include <QDialog>
 #include <QEventLoop>
+#include <QTimer>
 #include <atomic>
 
 #include "waitstep.h"
@@ -25,4 +27,19 @@ void InstallGuiWaitStepHook() {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
         return gQuit ? PendingEvent::Quit : PendingEvent::Handled;
     });
+}
+
+void WaitUntilClosed(QDialog& dialog) {
+    auto quitting = [] { return GuiQuitSignalled() || QCoreApplication::closingDown(); };
+    if (!dialog.isVisible() || quitting()) return;
+    QEventLoop loop;
+    QObject::connect(&dialog, &QDialog::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&dialog, &QObject::destroyed, &loop, &QEventLoop::quit);
+    // The quit flag comes without an event: look at it every wait step.
+    QTimer quitCheck;
+    QObject::connect(&quitCheck, &QTimer::timeout, &loop, [&loop, quitting] {
+        if (quitting()) loop.quit();
+    });
+    quitCheck.start(kWaitStep);
+    loop.exec();
 }

@@ -8,3 +8,8 @@ void InstallGuiWaitStepHook();
 // Called when the main window closes: the waits of a running send end.
 void SignalGuiQuit();
 bool GuiQuitSignalled();
+
+class QDialog;
+// Runs the dialog's own event loop until the user closes it or the
+// application quits (a quit ends it at once).
+void WaitUntilClosed(QDialog& dialog);

@@ -1,5 +1,7 @@
 #include "main_frame.h"
 
+#include "mobile_networks.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -141,6 +143,22 @@ void CMainFrame::CreateActions() {
                         &CMainFrame::DeleteItem, s->standardIcon(QStyle::SP_TrashIcon));
     QAction* delAll = make("deleteAll", QStringLiteral("Alle lö&schen..."), QKeySequence(),
                            &CMainFrame::DeleteAll);
+    // One call to a network's SMS centre for all its SMS notes of the folder.
+    struct Network {
+        const char* name;
+        const char* text;
+        int kind;
+    };
+    QList<QAction*> sendSms;
+    for (Network n : {Network{"sendD1Sms", "Alle &D1-SMS senden", note_kind::kD1Sms},
+                      Network{"sendD2Sms", "Alle D&2-SMS senden", note_kind::kD2Sms},
+                      Network{"sendEPlusSms", "Alle &E-Plus-SMS senden", note_kind::kEPlusSms}}) {
+        auto* a = new QAction(QString::fromUtf8(n.text), this);
+        a->setObjectName(QLatin1String(n.name));
+        int kind = n.kind;
+        connect(a, &QAction::triggered, this, [this, kind] { SendAllSms(kind); });
+        sendSms.append(a);
+    }
     QAction* exit = make("exit", QStringLiteral("&Beenden"), QKeySequence(Qt::CTRL | Qt::Key_Q),
                          &CMainFrame::Quit);
     make("restore", QStringLiteral("&Wiederherstellen"), QKeySequence(),
@@ -160,6 +178,8 @@ void CMainFrame::CreateActions() {
     file->addAction(exit);
     QMenu* note = menuBar()->addMenu(QStringLiteral("&Nachricht"));
     for (QAction* a : {edit, send, reply}) note->addAction(a);
+    QMenu* sms = note->addMenu(QStringLiteral("S&MS senden"));
+    sms->addActions(sendSms);
     note->addSeparator();
     note->addAction(del);
     note->addAction(delAll);
@@ -329,12 +349,15 @@ void CMainFrame::UpdateCommands() {
     bool any = item.has_value();
     Action("edit")->setEnabled(any && item->Type() != static_cast<int>(NoteType::Call) &&
                                item->Type() != static_cast<int>(NoteType::File));
-    Action("send")->setEnabled(any && item->Type() == static_cast<int>(NoteType::Note));
+    Action("send")->setEnabled(any && (item->Type() == static_cast<int>(NoteType::Note) ||
+                                       IsSmsKind(item->Type())));
     Action("reply")->setEnabled(any && item->Type() == static_cast<int>(NoteType::Note) &&
                                 folder == kInNotes);
     Action("delete")->setEnabled(any);
     bool folderChosen = list_->Folder() >= 0;
     Action("deleteAll")->setEnabled(folderChosen && list_->topLevelItemCount() > 0);
+    for (const char* name : {"sendD1Sms", "sendD2Sms", "sendEPlusSms"})
+        Action(name)->setEnabled(folderChosen);
 }
 
 void CMainFrame::AfterChange(int folder) {

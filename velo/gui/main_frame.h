@@ -12,6 +12,7 @@
 #include <string>
 
 #include "note_sender.h"
+#include "sms_sender.h"
 #include "window_layout.h"
 
 class CVeloDoc;
@@ -26,6 +27,7 @@ class QSplitter;
 class QSystemTrayIcon;
 class DebugLog;
 class CSendDlg;
+class CSendSMSDlg;
 struct ComposerResult;
 
 struct MainFrameServices {
@@ -36,6 +38,10 @@ struct MainFrameServices {
     const DebugLog* log = nullptr;
     // Sees each send dialog before its send starts (the screenshot tool).
     std::function<void(CSendDlg&)> onSendDialog;
+    // Makes the link of one call to an SMS centre; null where the line is
+    // not at hand.
+    SmsLinkFactory makeSmsLink = nullptr;
+    std::function<void(CSendSMSDlg&)> onSmsDialog = nullptr;
 };
 
 class CMainFrame : public QMainWindow {
@@ -63,6 +69,8 @@ public:
     void NewNote();
     void EditItem();
     void SendItem();
+    // All SMS notes of one network (the note type) in the folder shown.
+    void SendAllSms(int network);
     void ReplyToItem();
     void DeleteItem();
     void DeleteAll();
@@ -88,6 +96,7 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    void RunSmsDialog(int folder, const std::function<bool(SmsSender&, SmsProgress&)>& send);
     void CreateActions();
     void CreateStatusBar();
     void OnFolderSelected(int folder);

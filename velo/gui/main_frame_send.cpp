@@ -6,10 +6,12 @@
 #include "composer_dialog.h"
 #include "folder_view.h"
 #include "main_frame.h"
+#include "mobile_networks.h"
 #include "msgbox.h"
 #include "note_folders.h"
 #include "note_list_view.h"
 #include "send_dialog.h"
+#include "sms_dialog.h"
 #include "settings_file.h"
 #include "velo_doc.h"
 
@@ -17,6 +19,14 @@ void CMainFrame::SendItem() {
     int folder = -1;
     auto item = SelectedItem(&folder);
     if (!item || sending_) return;
+    if (IsSmsKind(item->Type())) {
+        long id = item->NoteId();
+        Log("SMS senden: " + std::to_string(id) + " an " + item->Get(NoteItem::kNumber));
+        RunSmsDialog(folder, [this, id, folder](SmsSender& sender, SmsProgress& p) {
+            return doc_.SendSms(id, folder, sender, p);
+        });
+        return;
+    }
     if (!services_.makeLink) {
         ShowMessageBox("Die ISDN-Verbindung steht in diesem Programm nicht zur Verfügung.",
                        kAppCaption, MB_ICONSTOP);
@@ -41,6 +51,40 @@ void CMainFrame::SendItem() {
     if (closeAfterSend_) close();
 }
 
+void CMainFrame::SendAllSms(int network) {
+    int folder = list_->Folder();
+    if (folder < 0 || sending_) return;
+    Log("SMS senden: alle vom Typ " + std::to_string(network) + " aus " + FolderSection(folder));
+    RunSmsDialog(folder, [this, network, folder](SmsSender& sender, SmsProgress& p) {
+        return doc_.SendAllSms(folder, network, sender, p);
+    });
+}
+
+// The modeless SMS dialog over the window while the send runs on this
+// thread; the lists show the moved notes while it waits to be closed.
+void CMainFrame::RunSmsDialog(int folder,
+                              const std::function<bool(SmsSender&, SmsProgress&)>& send) {
+    if (!services_.makeSmsLink) {
+        ShowMessageBox("Die ISDN-Verbindung steht in diesem Programm nicht zur Verfügung.",
+                       kAppCaption, MB_ICONSTOP);
+        return;
+    }
+    SettingsFile settings(services_.configFile);
+    SmsSender sender(settings, services_.makeSmsLink);
+    sending_ = true;
+    QPointer<CSendSMSDlg> dialog = new CSendSMSDlg(this);
+    if (services_.onSmsDialog) services_.onSmsDialog(*dialog);
+    bool sent = dialog->Start([&](SmsProgress& p) { return send(sender, p); });
+    Log(sent ? "SMS senden: gesendet" : "SMS senden: nicht (alle) gesendet");
+    folders_->UpdateLabel(kOutNotes);
+    folders_->UpdateLabel(folder);
+    AfterChange(folder);
+    if (dialog && !closeAfterSend_) dialog->WaitForClose();
+    delete dialog;
+    sending_ = false;
+    if (closeAfterSend_) close();
+}
+
 // After the composer stored a message: it shows in its folder, selected,
 // and goes out at once when the user asked for that.
 void CMainFrame::AfterComposed(const ComposerResult& result) {
@@ -53,11 +97,11 @@ void CMainFrame::AfterComposed(const ComposerResult& result) {
     list_->SelectId(result.noteId);
     if (!result.sendNow) return;
     auto item = SelectedItem();
-    if (item && item->Type() == static_cast<int>(NoteType::Note)) {
+    if (item && (item->Type() == static_cast<int>(NoteType::Note) || IsSmsKind(item->Type()))) {
         SendItem();
     } else if (item) {
         ShowMessageBox(
-            "Die Nachricht steht in SendNotes. SMS und E-Mails kann diese Version "
+            "Die Nachricht steht in SendNotes. E-Mails kann diese Version "
             "von velo noch nicht senden.",
             kAppCaption, MB_ICONINFORMATION);
     }

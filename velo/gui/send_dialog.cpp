@@ -1,7 +1,6 @@
 #include "send_dialog.h"
 
 #include <QApplication>
-#include <QEventLoop>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -14,13 +13,8 @@
 #include "gui_wait_hook.h"
 #include "msgbox.h"
 #include "sender_dialog.h"
-#include "waitstep.h"
 
 namespace {
-
-bool AppQuitting() {
-    return GuiQuitSignalled() || QCoreApplication::closingDown();
-}
 
 // What the sender talks to. The dialog is a child of the main window and
 // goes with it when that closes during a send; the send then finishes
@@ -104,17 +98,7 @@ bool CSendDlg::Start(const SendFunction& send) {
 }
 
 void CSendDlg::WaitForClose() {
-    if (!isVisible() || AppQuitting()) return;
-    QEventLoop loop;
-    connect(this, &QDialog::finished, &loop, &QEventLoop::quit);
-    connect(this, &QObject::destroyed, &loop, &QEventLoop::quit);
-    // The quit flag comes without an event: look at it every wait step.
-    QTimer quitCheck;
-    connect(&quitCheck, &QTimer::timeout, &loop, [&loop] {
-        if (AppQuitting()) loop.quit();
-    });
-    quitCheck.start(kWaitStep);
-    loop.exec();
+    WaitUntilClosed(*this);
 }
 
 void CSendDlg::Status(const std::string& text) {

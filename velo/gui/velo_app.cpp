@@ -24,6 +24,7 @@
 #include "paths.h"
 #include "qt_message_box.h"
 #include "server_note_link.h"
+#include "sms_centre_link.h"
 #include "single_instance.h"
 #include "update_merge.h"
 #include "velo_doc.h"
@@ -132,6 +133,8 @@ int RunVelo(int argc, char** argv) {
                                ServerNoteLinkFactory(JoinPath(ProgramDir(), "velo")),
                                "Telvora 0.1 (velo)",
                                &log,
+                               {},
+                               CentreSmsLinkFactory(&log),
                                {}};
     auto frame = std::make_unique<CMainFrame>(doc, services);
     frame->RestoreLayout();
