@@ -71,6 +71,7 @@ bool SmsSender::Connect(int network, SmsProgress& progress, std::time_t now) {
     progress.Status("Anmelden...");
     if (link_->Logon() == 0) {
         std::string reply = link_->ReplyText();
+        if (reply.empty()) reply = "Das SMS-Center hat keine Anmeldeaufforderung gesendet";
         link_->Disconnect(kHangUpSteps);
         link_.reset();
         ShowResult(false, FormatText("Logon fehlgeschlagen! Grund: [%s]", reply.c_str()),
