@@ -2,7 +2,8 @@
 // runs as station A (its environment names A's installation and CAPI
 // line), fills A's store, and writes PNG pictures of the main window, the
 // composer for each type, the send dialog during and after a send to the
-// number in $VELO_SCREENS_RECEIVER, and a reply. Run by scripts/screenshots
+// number in $VELO_SCREENS_RECEIVER, the SMS dialog during and after sending
+// all D1 notes to the SMS centre that A's configuration names, and a reply. Run by scripts/screenshots
 // under Xvfb; not a test.
 #include <QApplication>
 #include <QCheckBox>
@@ -22,11 +23,14 @@
 #include "gui_wait_hook.h"
 #include "locations.h"
 #include "main_frame.h"
+#include "mobile_networks.h"
 #include "note_folders.h"
 #include "note_list_view.h"
 #include "qt_message_box.h"
 #include "send_dialog.h"
 #include "server_note_link.h"
+#include "sms_centre_link.h"
+#include "sms_dialog.h"
 #include "velo_doc.h"
 
 namespace {
@@ -98,6 +102,10 @@ int main(int argc, char** argv) {
         "Treffen", "Hallo Bernd,\nmorgen um drei am Dom?\nAnna", true, t);
     Add(doc, kSendNotes, NoteType::D2Sms, "Carla", "0172 1234567", "---", "Bin gleich da.", true,
         t + 60);
+    Add(doc, kSendNotes, NoteType::D1Sms, "Bernd Berg", "0170 1234567", "---",
+        "Komme zehn Minuten später.", true, t + 30);
+    Add(doc, kSendNotes, NoteType::D1Sms, "Ilse", "0171 7654321", "---", "Schöne Grüße aus Köln!",
+        true, t + 45);
     Add(doc, kSendNotes, NoteType::Email, "Dieter", "", "Angebot", "Anbei das Angebot.", true,
         t + 120);
     long fromHans = Add(doc, kInNotes, NoteType::Note, "Hans Huber", "089 555 123", "Termin",
@@ -128,6 +136,22 @@ int main(int argc, char** argv) {
         });
         poll->start(100);
     };
+    services.makeSmsLink = CentreSmsLinkFactory(nullptr, 5);
+    services.onSmsDialog = [](CSendSMSDlg& dialog) {
+        QPointer<CSendSMSDlg> d(&dialog);
+        dialog.SetStatusShownHook([d](const std::string& status) {
+            if (d && status.rfind("Sende SMS-Nachricht an 0171", 0) == 0) Save(d, "sms-during");
+        });
+        auto* poll = new QTimer(&dialog);
+        QObject::connect(poll, &QTimer::timeout, &dialog, [d, poll] {
+            auto* close = d ? d->findChild<QPushButton*>("close") : nullptr;
+            if (!close || !close->isEnabled()) return;
+            poll->stop();
+            Save(d, "sms-after");
+            close->click();
+        });
+        poll->start(100);
+    };
     CMainFrame frame(doc, services);
     frame.RestoreLayout();
     frame.resize(900, 560);
@@ -149,6 +173,7 @@ int main(int argc, char** argv) {
     frame.List()->SelectId(toSend);
     frame.SendItem();
     Save(&frame, "main-window-after-send");
+    frame.SendAllSms(note_kind::kD1Sms);
 
     // The reply opens the composer on the prepared note.
     frame.Folders()->SelectFolder(kInNotes);
