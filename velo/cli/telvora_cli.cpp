@@ -479,6 +479,7 @@ private:
         return WithDoc([&] {
             SettingsFile settings(context_.configFile);
             SmsSender sender(settings, context_.smsLinks(replySteps));
+            sender.SetLog(context_.log);
             PrintedSmsProgress progress(out_);
             if (all) {
                 int failed = 0;

@@ -47,6 +47,7 @@ std::string SmsSender::CentreDialString(int network, std::time_t now) const {
 bool SmsSender::Connect(int network, SmsProgress& progress, std::time_t now) {
     network_ = network;
     std::string dial = CentreDialString(network, now);
+    if (log_) log_->Write(IsEmi(network) ? "++SendSMSDlg D2:\n" : "++SendSMSDlg\n");
     std::string msn = settings_.Read(cfg::kSenderMsn);
     link_ = makeLink_ ? makeLink_(network) : nullptr;
     if (!link_) {

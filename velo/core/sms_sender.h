@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "debuglog.h"
 #include "settings_file.h"
 
 // One call to an SMS centre. The TAP or EMI protocol object stands behind
@@ -63,6 +64,8 @@ public:
         : settings_(settings), makeLink_(std::move(makeLink)) {}
     ~SmsSender();
 
+    void SetLog(const DebugLog* log) { log_ = log; }
+
     // Dials the network's centre and logs on; on failure the result has
     // been shown.
     bool Connect(int network, SmsProgress& progress, std::time_t now = std::time(nullptr));
@@ -85,6 +88,7 @@ private:
     std::unique_ptr<SmsCentreLink> link_;
     int network_ = 0;
     std::string reason_;
+    const DebugLog* log_ = nullptr;
 };
 
 // The texts of a multiple send's result.

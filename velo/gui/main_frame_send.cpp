@@ -71,6 +71,7 @@ void CMainFrame::RunSmsDialog(int folder,
     }
     SettingsFile settings(services_.configFile);
     SmsSender sender(settings, services_.makeSmsLink);
+    sender.SetLog(services_.log);
     sending_ = true;
     QPointer<CSendSMSDlg> dialog = new CSendSMSDlg(this);
     if (services_.onSmsDialog) services_.onSmsDialog(*dialog);
