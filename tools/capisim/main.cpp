@@ -33,6 +33,11 @@ int main(int argc, char** argv) {
         return 1;
     }
     capisim::SmsLog smsLog;
+    if (!options->smsLog.empty() && !smsLog.Open(options->smsLog)) {
+        std::cerr << "capisim: SMS-Protokoll \"" << options->smsLog
+                  << "\" kann nicht geschrieben werden" << std::endl;
+        return 1;
+    }
     capisim::Server server(*options, log, smsLog);
     if (!server.Listen(error)) {
         std::cerr << "capisim: " << error << std::endl;
