@@ -853,11 +853,10 @@ void Exchange::AdvanceCall(Call& call, TimePoint now) {
         PipeSink sink(*this, call, i, now);
         call.pipe[i]->Pump(now, sink);
     }
-    if (!call.b3Clearing) {
-        // A centre clears only here, never while a pipe is being pumped.
-        if (call.centre) AdvanceCentre(call, now);
-        return;
-    }
+    // A centre clears only here, never while a pipe is being pumped; the
+    // drain its clearing starts may be over at once.
+    if (call.centre && !call.b3Clearing) AdvanceCentre(call, now);
+    if (call.phase == Call::Phase::kEnded || !call.b3Clearing) return;
     const auto& toward = call.pipe[1 - call.b3Clearing->towards];
     if (!toward || toward->Drained() || now >= call.b3Clearing->deadline) {
         FinishB3Clearing(call, now);
