@@ -11,15 +11,14 @@ namespace {
 
 using namespace std::chrono_literals;
 
-const std::chrono::system_clock::time_point kCentreWallTime =
-    std::chrono::system_clock::from_time_t(1796651100);
+const auto kCentreWallTime = std::chrono::system_clock::from_time_t(1796651100);
+constexpr AppId kCaller = 1;
 
 struct CentreRecorder : ExchangeOutput {
     std::deque<Message> inbox;
     std::vector<CallRecord> calls;
     std::vector<SmsRecord> messages;
-    // Messages to the caller and accepted messages, in the order they came.
-    std::vector<std::string> events;
+    std::vector<std::string> events;  // messages to the caller and accepted messages, in order
 
     void Send(AppId, const Message& m) override {
         inbox.push_back(m);
@@ -32,48 +31,33 @@ struct CentreRecorder : ExchangeOutput {
     }
 };
 
-constexpr AppId kCaller = 1;
-
-std::vector<SpecialNumber> Centres() {
+NumberPlan CentrePlan() {
     std::vector<SpecialNumber> centres;
-    std::pair<const char*, const char*> entries[] = {
-        {"5558001", "sms-tap"},
-        {"5558002", "sms-emi"},
-        {"5558003", "sms-tap hang-up"},
-        {"5558004", "sms-tap no-prompt@2"},
-    };
-    for (auto [number, value] : entries) {
+    for (auto [number, value] : {std::pair{"5558001", "sms-tap"},
+                                 {"5558002", "sms-emi"},
+                                 {"5558003", "sms-tap hang-up"},
+                                 {"5558004", "sms-tap no-prompt@2"}}) {
         std::string error;
-        auto config = ParseSmsCentre(value, error);
-        EXPECT_TRUE(config) << error;
-        SpecialNumber centre;
-        centre.number = number;
-        centre.kind = SpecialKind::kSmsCentre;
-        centre.centre = config.value_or(SmsCentreConfig{});
+        SpecialNumber centre{number, SpecialKind::kSmsCentre, 0, {}};
+        centre.centre = ParseSmsCentre(value, error).value_or(SmsCentreConfig{});
+        EXPECT_EQ(error, "");
         centres.push_back(centre);
     }
-    return centres;
+    return NumberPlan({{"A", 0, {"02211111"}, "0"}}, centres);
 }
 
-std::string BlockText(const Bytes& b) {
-    return std::string(b.begin(), b.end());
-}
+using BlockList = std::vector<std::string>;
 
 class ExchangeCentreTest : public ::testing::Test {
 protected:
-    ExchangeCentreTest() : exchange_(Plan(), Settings(), out_) {}
+    ExchangeCentreTest() : exchange_(CentrePlan(), Settings(), out_) {}
 
-    static NumberPlan Plan() { return NumberPlan({{"A", 0, {"02211111"}, "0"}}, Centres()); }
     static ExchangeSettings Settings() {
         ExchangeSettings s;
         s.delay = 10ms;
         s.centreIdleTime = 2s;
         s.wallClock = [] { return kCentreWallTime; };
         return s;
-    }
-
-    void Register(uint16_t blocks = 7, uint16_t length = 2048) {
-        exchange_.Register(kCaller, 0, {2, blocks, length});
     }
 
     void Put(const Message& m) {
@@ -102,16 +86,17 @@ protected:
         return m;
     }
 
-    // Dials, takes the answer and brings up B3; returns the NCCI.
-    uint32_t Dial(const std::string& dialled, const std::string& connected) {
+    // Dials and takes the answer; brings up B3 unless told not to and
+    // returns the NCCI (the PLCI without B3).
+    uint32_t Dial(const std::string& dialled, bool b3 = true) {
         Put(Make(kConnect, kReq, 1,
-                 {1u, 2u, CalledNumberStruct(dialled), CallingNumberStruct("02211111"), Bytes{},
-                  Bytes{}, Bytes{}, Bytes{}, Bytes{}, Bytes{}, Bytes{}}));
+                 {1u, 2u, CalledNumberStruct(dialled), Bytes{}, Bytes{}, Bytes{}, Bytes{}, Bytes{},
+                  Bytes{}, Bytes{}, Bytes{}}));
         uint32_t plci = Take(kConnect, kConf).Address();
         Message active = Take(kConnectActive, kInd);
         EXPECT_EQ(active.Address(), plci);
-        EXPECT_EQ(CallingDigits(active.Struct(1)), connected);
-        Put(Make(kConnectActive, kResp, active.number, {plci}));
+        EXPECT_EQ(CallingDigits(active.Struct(1)), dialled.substr(dialled.size() - 7));
+        if (!b3) return plci;
         Put(Make(kConnectB3, kReq, 2, {plci, Bytes{}}));
         uint32_t ncci = Take(kConnectB3, kConf).Address();
         Take(kConnectB3Active, kInd);
@@ -124,37 +109,36 @@ protected:
         Put(m);
     }
 
-    // The blocks that have reached the caller, each answered unless told
-    // otherwise; the confirmations of its own blocks are dropped.
-    std::vector<std::string> Blocks(bool answer = true) {
-        std::vector<std::string> blocks;
+    // The blocks that have reached the caller, answered unless told
+    // otherwise; the confirmations of its own blocks are passed over.
+    BlockList Blocks(bool answer = true) {
+        BlockList blocks;
         std::deque<Message> rest;
         for (Message& m : out_.inbox) {
-            if (m.command == kDataB3 && m.subcommand == kConf) {
-                EXPECT_EQ(m.Value(2), 0u) << "DATA_B3_CONF Info";
+            if (m.command != kDataB3 || m.subcommand == kConf) {
+                if (m.command != kDataB3) rest.push_back(m);
                 continue;
             }
-            if (m.command != kDataB3 || m.subcommand != kInd) {
-                rest.push_back(m);
-                continue;
-            }
-            blocks.push_back(BlockText(m.data));
-            if (answer) {
-                exchange_.Handle(kCaller, Make(kDataB3, kResp, m.number, {m.Address(), m.Value(3)}),
-                                 now_);
-            }
+            blocks.emplace_back(m.data.begin(), m.data.end());
+            if (!answer) continue;
+            exchange_.Handle(kCaller, Make(kDataB3, kResp, m.number, {m.Address(), m.Value(3)}),
+                             now_);
         }
         out_.inbox = rest;
         exchange_.Advance(now_);
         return blocks;
     }
 
-    void ExpectClearedByTheCentre() {
-        Message b3 = Take(kDisconnectB3, kInd);
-        EXPECT_EQ(b3.Value(1), 0u);
+    void ExpectClearedByTheCentre(bool b3 = true) {
+        if (b3) {
+            EXPECT_EQ(Take(kDisconnectB3, kInd).Value(1), 0u);
+        }
         Message d = Take(kDisconnect, kInd);
         EXPECT_EQ(d.Value(1), 0x3490u);
         Put(Make(kDisconnect, kResp, d.number, {d.Address()}));
+        ASSERT_FALSE(out_.calls.empty());
+        EXPECT_EQ(out_.calls.back().outcome, "answered");
+        EXPECT_EQ(out_.calls.back().clearedBy, "called");
     }
 
     CentreRecorder out_;
@@ -163,39 +147,26 @@ protected:
     uint16_t handle_ = 0;
 };
 
-using BlockList = std::vector<std::string>;
-
 TEST_F(ExchangeCentreTest, TapCentreAnswersThroughTheBChannelWithItsTiming) {
-    Register();
-    uint32_t ncci = Dial("0010135558001", "5558001");
+    exchange_.Register(kCaller, 0, {2, 7, 2048});
+    uint32_t ncci = Dial("0010135558001");
     SendData(ncci, "\r");
-    // 1 byte out and 3 back at 64 kbit/s, 10 ms each way.
-    Elapse(20ms);
+    Elapse(20ms);  // 1 byte out and 3 back at 64 kbit/s, 10 ms each way
     EXPECT_EQ(Blocks(), BlockList{});
     Elapse(1ms);
     EXPECT_EQ(Blocks(), BlockList{"ID="});
-
     SendData(ncci, "\x1bPG1\r");
     Elapse(100ms);
     EXPECT_EQ(Blocks(), (BlockList{"\r\x06\r", "\x1b[p\r"}));
-
-    // The block comes in two pieces, as a carrier cuts it.
-    std::string block =
-        "\x02"
-        "0170000000\rabc\r\x03"
-        "32=\r";
+    std::string block = "\0020170000000\rabc\r\00332=\r";
     SendData(ncci, block.substr(0, 7));
     SendData(ncci, block.substr(7));
     Elapse(100ms);
     EXPECT_EQ(Blocks(), BlockList{"211 Message accepted\r\x06\r"});
     ASSERT_EQ(out_.messages.size(), 1u);
     const SmsRecord& m = out_.messages[0];
-    EXPECT_EQ(m.centre, "5558001");
-    EXPECT_EQ(m.protocol, "tap");
-    EXPECT_EQ(m.callingNumber, "02211111");
-    EXPECT_EQ(m.originator, "");
-    EXPECT_EQ(m.recipient, "0170000000");
-    EXPECT_EQ(m.text, "abc");
+    EXPECT_EQ(m.centre + m.protocol + m.callingNumber, "5558001tap02211111");
+    EXPECT_EQ(m.originator + "|" + m.recipient + "|" + m.text, "|0170000000|abc");
     EXPECT_EQ(m.time, kCentreWallTime);
     auto logged = std::find(out_.events.begin(), out_.events.end(), "message");
     EXPECT_EQ(std::count(logged, out_.events.end(), "DATA_B3_IND"), 1)
@@ -205,16 +176,13 @@ TEST_F(ExchangeCentreTest, TapCentreAnswersThroughTheBChannelWithItsTiming) {
     Elapse(1500ms);
     EXPECT_EQ(Blocks(), BlockList{"\x1b\x04\r"});
     EXPECT_TRUE(out_.inbox.empty()) << "after the logout the centre waits for the caller";
-
     Put(Make(kDisconnect, kReq, 9, {ncci & 0xFFFF}));
     Take(kDisconnect, kConf);
     Take(kDisconnectB3, kInd);
     EXPECT_EQ(Take(kDisconnect, kInd).Value(1), 0u);
     ASSERT_EQ(out_.calls.size(), 1u);
     const CallRecord& r = out_.calls[0];
-    EXPECT_EQ(r.outcome, "answered");
-    EXPECT_EQ(r.calledLine, "");
-    EXPECT_EQ(r.calledNumber, "5558001");
+    EXPECT_EQ(r.outcome + "|" + r.calledLine + "|" + r.calledNumber, "answered||5558001");
     EXPECT_EQ(r.carrierPrefix, "01013");
     EXPECT_EQ(r.clearedBy, "caller");
     EXPECT_EQ(r.bytesToCalled, 1u + 5 + block.size() + 2);
@@ -222,19 +190,18 @@ TEST_F(ExchangeCentreTest, TapCentreAnswersThroughTheBChannelWithItsTiming) {
 }
 
 TEST_F(ExchangeCentreTest, RepliesAreCutToTheCallersBlockSizeAndWaitForItsWindow) {
-    Register(1, 8);
-    uint32_t ncci = Dial("5558002", "5558002");
+    exchange_.Register(kCaller, 0, {2, 1, 8});
+    uint32_t ncci = Dial("5558002");
     std::string frame =
-        "\x02"
-        "01/00067/O/51/0170000000/0/////////////////3//616263/////////////61\x03";
+        "\00201/00067/O/51/0170000000/0/////////////////3//616263/////////////61\003";
     for (size_t at = 0; at < frame.size(); at += 8) SendData(ncci, frame.substr(at, 8));
     Elapse(200ms);
     BlockList first = Blocks(false);
     ASSERT_EQ(first.size(), 1u) << "one block at a time for a window of one";
-    std::string reply = first[0];
     Elapse(200ms);
     EXPECT_EQ(Blocks(false), BlockList{}) << "held while the caller owes DATA_B3_RESP";
     Put(Make(kDataB3, kResp, 0, {ncci, 1u}));
+    std::string reply = first[0];
     for (int i = 0; i < 10; ++i) {
         Elapse(50ms);
         for (const std::string& b : Blocks()) {
@@ -242,103 +209,57 @@ TEST_F(ExchangeCentreTest, RepliesAreCutToTheCallersBlockSizeAndWaitForItsWindow
             reply += b;
         }
     }
-    EXPECT_EQ(reply,
-              "\x02"
-              "01/00043/R/51/A//0170000000:071226134500/1B\x03");
+    EXPECT_EQ(reply, "\00201/00043/R/51/A//0170000000:071226134500/1B\003");
     ASSERT_EQ(out_.messages.size(), 1u);
-    EXPECT_EQ(out_.messages[0].protocol, "emi");
-    EXPECT_EQ(out_.messages[0].originator, "0");
+    EXPECT_EQ(out_.messages[0].protocol + out_.messages[0].originator, "emi0");
 }
 
 TEST_F(ExchangeCentreTest, CentreClearsOnHangUpFaultIdlenessAndACallerThatTakesNoReplies) {
+    exchange_.Register(kCaller, 0, {2, 1, 2048});
     struct Case {
         const char* name;
         const char* number;
         std::string input;
-        Clock::duration wait;
+        Clock::duration before;  // after the dialling
+        Clock::duration quiet;   // after the input, nothing happens for so long
+        Clock::duration until;   // and by then the centre has cleared
     } cases[] = {
-        {"hang-up fault", "5558003", "\r\x1bPG1\r\x02", 100ms},
-        {"idle", "5558001", "\r", 2100ms},
-        // The replies that reached the caller hold up the clearing for the
-        // grace the exchange gives a drain.
-        {"replies not taken", "5558001", std::string(2048, '\r'), 2100ms},
+        {"hang-up fault", "5558003", "\r\x1bPG1\r\x02", 0ms, 0ms, 100ms},
+        {"idle since the last input", "5558001", "\r", 1900ms, 1900ms, 200ms},
+        {"replies not taken", "5558001", std::string(2048, '\r'), 0ms, 0ms, 500ms},
     };
-    Register(1);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        out_.calls.clear();
-        uint32_t ncci = Dial(c.number, c.number);
+        uint32_t ncci = Dial(c.number);
+        Elapse(c.before);
         SendData(ncci, c.input);
-        Elapse(c.wait);
+        Elapse(c.quiet);
+        Blocks(false);
+        EXPECT_TRUE(out_.inbox.empty());
+        Elapse(c.until);
         Blocks(false);
         ExpectClearedByTheCentre();
         EXPECT_TRUE(out_.inbox.empty());
-        ASSERT_EQ(out_.calls.size(), 1u);
-        EXPECT_EQ(out_.calls[0].outcome, "answered");
-        EXPECT_EQ(out_.calls[0].clearedBy, "called");
-        EXPECT_EQ(out_.calls[0].reason, 0x3490);
     }
-}
-
-TEST_F(ExchangeCentreTest, IdleTimeRunsFromTheLastInputAndAlsoWithoutB3) {
-    Register();
-    uint32_t ncci = Dial("5558001", "5558001");
-    Elapse(1900ms);
-    SendData(ncci, "\r");
-    Elapse(1900ms);
-    EXPECT_EQ(Blocks(), BlockList{"ID="});
-    EXPECT_TRUE(out_.inbox.empty()) << "input 1.9 s ago";
-    Elapse(200ms);
-    ExpectClearedByTheCentre();
-
-    Put(Make(kConnect, kReq, 1,
-             {1u, 2u, CalledNumberStruct("5558002"), Bytes{}, Bytes{}, Bytes{}, Bytes{}, Bytes{},
-              Bytes{}, Bytes{}, Bytes{}}));
-    Take(kConnect, kConf);
-    Take(kConnectActive, kInd);
+    Dial("5558002", false);
     Elapse(1900ms);
     EXPECT_TRUE(out_.inbox.empty());
     Elapse(200ms);
-    Message d = Take(kDisconnect, kInd);
-    EXPECT_EQ(d.Value(1), 0x3490u);
+    ExpectClearedByTheCentre(false);
     EXPECT_FALSE(exchange_.NextDeadline()) << "nothing left to wait for";
 }
 
-// Calls and blocks are counted per centre since the start; a new data
-// connection starts the protocol afresh.
 TEST_F(ExchangeCentreTest, CallFaultsCountTheCallsOfTheirCentreOnly) {
-    Register();
-    struct Case {
-        const char* number;
-        BlockList prompt;
-    } cases[] = {
-        {"5558004", {"ID="}},
-        {"5558001", {"ID="}},
-        {"5558004", {}},
-        {"5558004", {"ID="}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.number);
-        uint32_t ncci = Dial(c.number, c.number);
+    exchange_.Register(kCaller, 0, {2, 7, 2048});
+    std::pair<const char*, BlockList> cases[] = {
+        {"5558004", {"ID="}}, {"5558001", {"ID="}}, {"5558004", {}}, {"5558004", {"ID="}}};
+    for (const auto& [number, prompt] : cases) {
+        uint32_t ncci = Dial(number);
         SendData(ncci, "\r");
         Elapse(100ms);
-        EXPECT_EQ(Blocks(), c.prompt);
-        Put(Make(kDisconnectB3, kReq, 3, {ncci}));
-        Take(kDisconnectB3, kConf);
-        Elapse(100ms);
-        Take(kDisconnectB3, kInd);
-        Put(Make(kDisconnectB3, kResp, 0, {ncci}));
-        Put(Make(kConnectB3, kReq, 4, {ncci & 0xFFFF}));
-        Take(kConnectB3, kConf);
-        Take(kConnectB3Active, kInd);
-        SendData(ncci, "\r");
-        Elapse(100ms);
-        EXPECT_EQ(Blocks(), c.prompt) << "the second data connection of the same call";
+        EXPECT_EQ(Blocks(), prompt) << number;
         Put(Make(kDisconnect, kReq, 9, {ncci & 0xFFFF}));
-        Take(kDisconnect, kConf);
-        Take(kDisconnectB3, kInd);
-        Message d = Take(kDisconnect, kInd);
-        Put(Make(kDisconnect, kResp, d.number, {d.Address()}));
+        out_.inbox.clear();
     }
 }
 

@@ -155,23 +155,20 @@ TEST_F(ConfigFile, SmsCentresComeFromTheNumbersAndTheCommandLine) {
     ASSERT_TRUE(file);
     EXPECT_EQ(file->smsLog, "/tmp/file-sms.jsonl");
     ASSERT_EQ(file->specials.size(), 4u);
-    const SpecialNumber& tap = file->specials[0];
-    EXPECT_EQ(tap.kind, SpecialKind::kSmsCentre);
-    EXPECT_EQ(tap.centre.protocol, SmsProtocol::kTap);
-    EXPECT_TRUE(tap.centre.faults.empty());
+    EXPECT_EQ(file->specials[0].kind, SpecialKind::kSmsCentre);
+    EXPECT_EQ(file->specials[0].centre.protocol, SmsProtocol::kTap);
     const SmsCentreConfig& emi = file->specials[1].centre;
     EXPECT_EQ(emi.protocol, SmsProtocol::kEmi);
     ASSERT_EQ(emi.faults.size(), 1u);
     EXPECT_EQ(emi.faults[0].kind, SmsFaultKind::kNegative);
-    EXPECT_EQ(emi.faults[0].code, "02");
-    EXPECT_EQ(emi.faults[0].text, "Syntaxfehler");
+    EXPECT_EQ(emi.faults[0].code + "/" + emi.faults[0].text, "02/Syntaxfehler");
     EXPECT_EQ(emi.faults[0].only, 2u);
-    const SmsCentreConfig& faulty = file->specials[2].centre;
-    ASSERT_EQ(faulty.faults.size(), 2u);
-    EXPECT_EQ(faulty.faults[0].kind, SmsFaultKind::kNak);
-    EXPECT_EQ(faulty.faults[0].only, 2u);
-    EXPECT_EQ(faulty.faults[1].kind, SmsFaultKind::kNoLogout);
-    EXPECT_EQ(faulty.faults[1].only, 0u);
+    const SmsCentreConfig& tap = file->specials[2].centre;
+    ASSERT_EQ(tap.faults.size(), 2u);
+    EXPECT_EQ(tap.faults[0].kind, SmsFaultKind::kNak);
+    EXPECT_EQ(tap.faults[0].only, 2u);
+    EXPECT_EQ(tap.faults[1].kind, SmsFaultKind::kNoLogout);
+    EXPECT_EQ(tap.faults[1].only, 0u);
 
     // The command line replaces the file's entry of a number and adds others.
     auto both =
