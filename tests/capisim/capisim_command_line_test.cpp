@@ -64,8 +64,9 @@ TEST_F(CapisimCommandLine, HelpPrintsTheUsageAndSucceeds) {
         EXPECT_EQ(o.status, std::optional<int>(0));
         EXPECT_EQ(o.err, "");
         EXPECT_EQ(o.out.rfind("Aufruf: capisim --line NAME:PORT:NUMMER", 0), 0u) << o.out;
-        for (const char* option : {"--outside-prefix", "--rate", "--delay", "--ring-time",
-                                   "--call-log", "--config", "--help", "quit"}) {
+        for (const char* option :
+             {"--outside-prefix", "--rate", "--delay", "--ring-time", "--call-log", "--sms-centre",
+              "--sms-log", "--config", "--help", "quit", "negative/CODE/TEXT", "prompt-silence"}) {
             EXPECT_NE(o.out.find(option), std::string::npos) << option;
         }
     }
@@ -78,6 +79,8 @@ TEST_F(CapisimCommandLine, MistakesAreRefusedBeforeListening) {
         WriteConfig("[Line A]\nPort=0\nNumbers=5551001\n[Line A]\nPort=0\nNumbers=5551002\n");
     std::string sameNumber =
         WriteConfig("[Line A]\nPort=0\nNumbers=5551001\n[Line B]\nPort=0\nNumbers=5551001\n");
+    std::string badCentre =
+        WriteConfig("[Line A]\nPort=0\nNumbers=5551001\n[Numbers]\n5558002=sms-emi negative/2/x\n");
     std::pair<std::vector<std::string>, std::string> cases[] = {
         {{}, "keine Leitung angegeben"},
         {{"--line"}, "der Option --line fehlt ihr Wert, richtig ist --line NAME:PORT:NUMMER"},
@@ -89,6 +92,15 @@ TEST_F(CapisimCommandLine, MistakesAreRefusedBeforeListening) {
          "die Rufnummer 5551001 gehört zu den Leitungen \"A\" und \"B\""},
         {{"--config", sameName}, "[Line A] steht zweimal in der Profildatei"},
         {{"--config", sameNumber}, "die Rufnummer 5551001 gehört zu den Leitungen \"A\" und \"B\""},
+        {{"--line", "A:0:5551001", "--sms-centre", "5558001=sms-emi nak"},
+         "--sms-centre 5558001=sms-emi nak: der Fehler \"nak\" passt nicht zu sms-emi"},
+        {{"--line", "A:0:5551001", "--sms-centre", "5558001=sms-tap", "--sms-centre",
+          "5558001=sms-emi"},
+         "die SMS-Zentrale 5558001 ist mit --sms-centre zweimal angegeben"},
+        {{"--line", "A:0:5551001", "--sms-centre", "5551001=sms-tap"},
+         "die Rufnummer 5551001 gehört zur Leitung \"A\" und kann nicht zugleich SMS-Zentrale "
+         "sein"},
+        {{"--config", badCentre}, "[Numbers] 5558002=sms-emi negative/2/x: der Fehler"},
     };
     for (const auto& [args, message] : cases) {
         SCOPED_TRACE(testing::PrintToString(args));
@@ -99,6 +111,15 @@ TEST_F(CapisimCommandLine, MistakesAreRefusedBeforeListening) {
         EXPECT_EQ(o.err.rfind("capisim: " + message, 0), 0u) << o.err;
         EXPECT_NE(o.err.find("Mehr dazu: capisim --help"), std::string::npos) << o.err;
     }
+}
+
+TEST_F(CapisimCommandLine, MessageLogThatCannotBeWrittenEndsWithStatus1) {
+    Outcome o = Run({"--line", "A:0:5551001", "--sms-centre", "5558001=sms-tap", "--sms-log",
+                     dir_.File("missing/sms.jsonl")});
+    EXPECT_FALSE(o.ready);
+    EXPECT_EQ(o.status, std::optional<int>(1));
+    EXPECT_EQ(o.err, "capisim: SMS-Protokoll \"" + dir_.File("missing/sms.jsonl") +
+                         "\" kann nicht geschrieben werden\n");
 }
 
 }  // namespace

@@ -30,6 +30,19 @@ std::optional<CapisimLine> ParseLine(const std::string& text) {
     return line;
 }
 
+void AppendUtf8(std::string& out, unsigned code) {
+    if (code < 0x80) {
+        out += char(code);
+    } else if (code < 0x800) {
+        out += char(0xC0 | code >> 6);
+        out += char(0x80 | (code & 0x3F));
+    } else {
+        out += char(0xE0 | code >> 12);
+        out += char(0x80 | ((code >> 6) & 0x3F));
+        out += char(0x80 | (code & 0x3F));
+    }
+}
+
 // Reads a JSON string starting after its opening quote.
 std::optional<std::string> ReadString(const std::string& s, size_t& at) {
     std::string out;
@@ -42,10 +55,28 @@ std::optional<std::string> ReadString(const std::string& s, size_t& at) {
         if (at >= s.size()) return std::nullopt;
         char e = s[at++];
         if (e == 'u' && at + 4 <= s.size()) {
-            out += char(std::stoi(s.substr(at, 4), nullptr, 16));
+            AppendUtf8(out, unsigned(std::stoul(s.substr(at, 4), nullptr, 16)));
             at += 4;
-        } else {
-            out += e == 'n' ? '\n' : e == 't' ? '\t' : e;
+            continue;
+        }
+        switch (e) {
+            case 'n':
+                out += '\n';
+                break;
+            case 'r':
+                out += '\r';
+                break;
+            case 't':
+                out += '\t';
+                break;
+            case 'b':
+                out += '\b';
+                break;
+            case 'f':
+                out += '\f';
+                break;
+            default:
+                out += e;
         }
     }
     if (at >= s.size()) return std::nullopt;

@@ -75,7 +75,8 @@ private:
 // Makes dir/home with a .capi20rc for the remote CAPI driver; returns its path.
 std::string MakeCapiHome(const std::string& dir, const std::string& name, int port);
 
-// One call-log line: its fields as text (strings unquoted, null as "null").
+// One line of the call log or of the SMS centres' message log: its fields
+// as text (strings unquoted and unescaped, null as "null").
 using LogEntry = std::map<std::string, std::string>;
 std::vector<LogEntry> ReadCallLog(const std::string& path);
 // Waits until the log has at least count lines.

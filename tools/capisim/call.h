@@ -13,6 +13,8 @@
 
 #include "bchannel.h"
 #include "call_log.h"
+#include "numbering.h"
+#include "sms_centre.h"
 
 namespace capisim {
 
@@ -55,6 +57,16 @@ struct B3Clearing {
     TimePoint deadline{};
 };
 
+// The side of a call that an SMS centre answered.
+struct CentreEnd {
+    const SpecialNumber* number = nullptr;
+    uint64_t call = 0;  // which call to this centre it is, from 1
+    // A new one for every B3 connection: a data link starts afresh.
+    std::unique_ptr<SmsCentreSession> session;
+    std::optional<TimePoint> idleDeadline;  // cleared when nothing more comes
+    std::optional<TimePoint> clearAt;       // the centre clears the call
+};
+
 struct Call {
     enum class Phase { kRinging, kConnected, kEnded };
 
@@ -67,7 +79,8 @@ struct Call {
     std::optional<B3Clearing> b3Clearing;
     std::optional<uint16_t> rejectReason;
     std::optional<TimePoint> answered;
-    std::array<uint64_t, 2> bytes{};  // delivered to end 1-i by pipe i, earlier B3 connections
+    std::array<uint64_t, 2> bytes{};    // delivered to end 1-i by pipe i, earlier B3 connections
+    std::unique_ptr<CentreEnd> centre;  // end 1 is an SMS centre
     CallRecord record;
 
     bool Finished() const {

@@ -4,8 +4,9 @@
 
 #include <chrono>
 #include <cstdint>
-#include <cstdio>
 #include <string>
+
+#include "json_line.h"
 
 namespace capisim {
 
@@ -29,19 +30,9 @@ struct CallRecord {
 
 std::string JsonLine(const CallRecord& record);
 
-class CallLog {
+class CallLog : public JsonLineFile {
 public:
-    CallLog() = default;
-    ~CallLog();
-    CallLog(const CallLog&) = delete;
-    CallLog& operator=(const CallLog&) = delete;
-
-    // False when the file cannot be opened for appending.
-    bool Open(const std::string& path);
-    void Write(const CallRecord& record);
-
-private:
-    FILE* file_ = nullptr;
+    void Write(const CallRecord& record) { Append(JsonLine(record)); }
 };
 
 }  // namespace capisim

@@ -57,6 +57,7 @@ bool LoadExchange(const std::string& file, Options& o, std::string& error) {
         o.ringSeconds = *ring;
     }
     if (std::string v = Value(section, "CallLog", file); !v.empty()) o.callLog = v;
+    if (std::string v = Value(section, "SmsLog", file); !v.empty()) o.smsLog = v;
     return true;
 }
 
@@ -77,13 +78,19 @@ bool LoadLine(const std::string& file, const std::string& section, Options& o, s
     return true;
 }
 
+// A number listed twice would only ever show its first entry.
 bool LoadSpecials(const std::string& file, Options& o, std::string& error) {
+    std::set<std::string> listed;
     for (const std::string& number : NameList("Numbers", file)) {
+        if (!listed.insert(number).second) {
+            error = "[Numbers] nennt die Rufnummer " + number + " zweimal";
+            return false;
+        }
         std::string what = Value("Numbers", number, file);
-        auto special = ParseSpecial(number, what);
+        std::string why;
+        auto special = ParseSpecial(number, what, why);
         if (!special) {
-            error =
-                "[Numbers] " + number + "=" + what + ": erwartet busy, no-answer oder reject WERT";
+            error = "[Numbers] " + number + "=" + what + ": " + why;
             return false;
         }
         o.specials.push_back(*special);

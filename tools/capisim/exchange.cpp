@@ -55,10 +55,18 @@ const char* Who(int index) {
 
 }  // namespace
 
+// Carries one direction of a call's B channel between the applications, or
+// from the caller to the SMS centre that answered, which takes every block
+// at once.
 class Exchange::PipeSink : public BlockSink {
 public:
-    PipeSink(Exchange& exchange, Call& call, int from)
-        : exchange_(exchange), sender_(call.end[from]), receiver_(call.end[1 - from]) {}
+    PipeSink(Exchange& exchange, Call& call, int from, TimePoint now)
+        : exchange_(exchange),
+          call_(call),
+          sender_(call.end[from]),
+          receiver_(call.end[1 - from]),
+          toCentre_(from == 0 && call.centre),
+          now_(now) {}
 
     void Confirm(const Block& block) override {
         if (!sender_.owner || sender_.b3 != B3State::kActive) return;
@@ -72,6 +80,7 @@ public:
     }
 
     void Deliver(Block&& block) override {
+        if (toCentre_) return exchange_.CentreReceives(call_, block.data, now_);
         if (!Receiving()) return;
         uint16_t handle = receiver_.nextHandle++;
         if (receiver_.nextHandle == 0) receiver_.nextHandle = 1;
@@ -87,8 +96,11 @@ private:
     bool Receiving() const { return receiver_.owner && receiver_.b3 == B3State::kActive; }
 
     Exchange& exchange_;
+    Call& call_;
     CallEnd& sender_;
     CallEnd& receiver_;
+    bool toCentre_;
+    TimePoint now_;
 };
 
 Exchange::Exchange(NumberPlan plan, ExchangeSettings settings, ExchangeOutput& out)
@@ -180,7 +192,7 @@ void Exchange::OnListen(AppId app, const Message& m) {
 Call& Exchange::NewCall() {
     auto call = std::make_unique<Call>();
     call->id = nextCallId_++;
-    call->record.start = std::chrono::system_clock::now();
+    call->record.start = settings_.wallClock();
     Call& ref = *call;
     calls_[ref.id] = std::move(call);
     return ref;
@@ -264,7 +276,77 @@ void Exchange::Route(Call& call, TimePoint now) {
         case SpecialKind::kNoAnswer:
             call.ringDeadline = now + settings_.ringTime;
             return;
+        case SpecialKind::kSmsCentre:
+            return AnswerAsCentre(call, *d.special, now);
     }
+}
+
+// The centre answers at once and then waits for the caller's data
+// connection; it has no application, so its end holds no PLCI.
+void Exchange::AnswerAsCentre(Call& call, const SpecialNumber& number, TimePoint now) {
+    auto centre = std::make_unique<CentreEnd>();
+    centre->number = &number;
+    centre->call = ++centreCounts_[number.number].calls;
+    centre->idleDeadline = now + settings_.centreIdleTime;
+    call.centre = std::move(centre);
+    call.phase = Call::Phase::kConnected;
+    call.answered = now;
+    CallEnd& caller = call.end[0];
+    if (!caller.owner) return;
+    Send(caller.owner, Make(kConnectActive, kInd, 0,
+                            {caller.Plci(), CallingNumberStruct(number.number), Bytes{}, Bytes{}}));
+}
+
+void Exchange::CentreReceives(Call& call, const Bytes& data, TimePoint now) {
+    CentreEnd& centre = *call.centre;
+    if (!centre.session || call.end[1].b3 != B3State::kActive) return;
+    centre.idleDeadline = now + settings_.centreIdleTime;
+    SmsCentreOutput out;
+    centre.session->Receive(data, settings_.wallClock(), out);
+    // Logged first: whoever has the answer must find the message's line.
+    for (const SmsMessage& m : out.accepted) {
+        SmsRecord r;
+        r.time = m.time;
+        r.centre = centre.number->number;
+        r.protocol = ProtocolName(centre.number->centre.protocol);
+        r.callingNumber = call.end[0].number;
+        r.originator = m.originator;
+        r.recipient = m.recipient;
+        r.text = m.text;
+        out_.MessageAccepted(r);
+    }
+    for (const Bytes& reply : out.replies) SendFromCentre(call, reply, now);
+    if (out.hangUp && !centre.clearAt) centre.clearAt = now;
+}
+
+// A reply goes as one block where the caller's registered block size
+// allows. A caller that leaves as many blocks as a sender may queue
+// untaken is cleared rather than letting the replies pile up.
+void Exchange::SendFromCentre(Call& call, const Bytes& reply, TimePoint now) {
+    BChannelPipe* pipe = call.pipe[1].get();
+    auto app = apps_.find(call.end[0].owner);
+    if (!pipe || app == apps_.end() || call.centre->clearAt) return;
+    if (pipe->Waiting() >= kMaxQueuedBlocks) {
+        call.centre->clearAt = now;
+        return;
+    }
+    size_t most = std::max<size_t>(1, app->second.params.maxBDataLength);
+    for (size_t at = 0; at < reply.size(); at += most) {
+        Block block;
+        block.data.assign(reply.begin() + at, reply.begin() + std::min(reply.size(), at + most));
+        pipe->Submit(std::move(block), now);
+    }
+}
+
+void Exchange::AdvanceCentre(Call& call, TimePoint now) {
+    CentreEnd& centre = *call.centre;
+    bool due = (centre.clearAt && now >= *centre.clearAt) ||
+               (centre.idleDeadline && now >= *centre.idleDeadline);
+    if (!due) return;
+    centre.clearAt.reset();
+    centre.idleDeadline.reset();
+    centre.session.reset();
+    ClearBy(call, 1, now);
 }
 
 void Exchange::Offer(Call& call, size_t line, TimePoint now) {
@@ -480,7 +562,12 @@ void Exchange::ConnectB3(Call& call, int i, const Message& req, const Bytes& ncp
         pipe = std::make_unique<BChannelPipe>(settings_.bitsPerSecond, settings_.delay);
     }
     if (!peer.owner) {
-        // A telephone has no B3 protocol to negotiate.
+        // A telephone or an SMS centre has no B3 protocol to negotiate.
+        if (call.centre) {
+            call.centre->session =
+                MakeSmsCentreSession(call.centre->number->centre, call.centre->call,
+                                     centreCounts_[call.centre->number->number].blocks);
+        }
         peer.b3 = B3State::kActive;
         me.b3 = B3State::kActive;
         Send(me.owner, Make(kConnectB3Active, kInd, 0, {me.Ncci(), Bytes{}}));
@@ -763,10 +850,13 @@ void Exchange::AdvanceCall(Call& call, TimePoint now) {
     }
     for (int i = 0; i < 2; ++i) {
         if (!call.pipe[i]) continue;
-        PipeSink sink(*this, call, i);
+        PipeSink sink(*this, call, i, now);
         call.pipe[i]->Pump(now, sink);
     }
-    if (!call.b3Clearing) return;
+    // A centre clears only here, never while a pipe is being pumped; the
+    // drain its clearing starts may be over at once.
+    if (call.centre && !call.b3Clearing) AdvanceCentre(call, now);
+    if (call.phase == Call::Phase::kEnded || !call.b3Clearing) return;
     const auto& toward = call.pipe[1 - call.b3Clearing->towards];
     if (!toward || toward->Drained() || now >= call.b3Clearing->deadline) {
         FinishB3Clearing(call, now);
@@ -792,6 +882,10 @@ std::optional<TimePoint> Exchange::NextDeadline() const {
         consider(call->ringDeadline);
         consider(call->withdrawAt);
         if (call->b3Clearing) consider(call->b3Clearing->deadline);
+        if (call->centre && !call->b3Clearing) {
+            consider(call->centre->clearAt);
+            consider(call->centre->idleDeadline);
+        }
         for (const auto& pipe : call->pipe) {
             if (pipe) consider(pipe->NextEvent());
         }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -13,6 +14,7 @@
 #include "call.h"
 #include "capi_message.h"
 #include "numbering.h"
+#include "sms_log.h"
 #include "wire.h"
 
 namespace capisim {
@@ -22,12 +24,20 @@ public:
     virtual ~ExchangeOutput() = default;
     virtual void Send(AppId app, const Message& m) = 0;
     virtual void CallEnded(const CallRecord& record) = 0;
+    // An SMS centre accepted a message; called before its answer is sent.
+    virtual void MessageAccepted(const SmsRecord& record) = 0;
 };
 
 struct ExchangeSettings {
     uint32_t bitsPerSecond = 64000;
     std::chrono::microseconds delay{10000};
     Clock::duration ringTime = std::chrono::seconds(30);
+    // An SMS centre clears a call from which nothing has come for so long.
+    Clock::duration centreIdleTime = std::chrono::seconds(60);
+    // The date and time of day for logs and the centres' time stamps.
+    std::function<std::chrono::system_clock::time_point()> wallClock = [] {
+        return std::chrono::system_clock::now();
+    };
 };
 
 struct TelephoneCall {
@@ -76,6 +86,11 @@ private:
         std::string clearedBy;
         uint16_t logReason = 0;
     };
+    // Counted per SMS centre since the exchange started.
+    struct CentreCounts {
+        uint64_t calls = 0;
+        uint64_t blocks = 0;
+    };
     class PipeSink;
 
     void Send(AppId app, Message m);
@@ -114,6 +129,11 @@ private:
     void ConnectB3(Call& call, int index, const Message& req, const Bytes& ncpi);
     void ResetPipes(Call& call);
 
+    void AnswerAsCentre(Call& call, const SpecialNumber& centre, TimePoint now);
+    void CentreReceives(Call& call, const Bytes& data, TimePoint now);
+    void SendFromCentre(Call& call, const Bytes& reply, TimePoint now);
+    void AdvanceCentre(Call& call, TimePoint now);
+
     void AdvanceCall(Call& call, TimePoint now);
     void Sweep();
 
@@ -122,6 +142,7 @@ private:
     ExchangeOutput& out_;
     std::map<AppId, App> apps_;
     std::map<uint64_t, std::unique_ptr<Call>> calls_;
+    std::map<std::string, CentreCounts> centreCounts_;
     uint64_t nextCallId_ = 1;
 };
 

@@ -14,6 +14,7 @@ struct Recorder : ExchangeOutput {
     std::vector<CallRecord> calls;
     void Send(AppId app, const Message& m) override { inbox[app].push_back(m); }
     void CallEnded(const CallRecord& r) override { calls.push_back(r); }
+    void MessageAccepted(const SmsRecord&) override {}
 };
 
 constexpr AppId kA = 1, kB = 2;

@@ -10,6 +10,7 @@
 #include "call_log.h"
 #include "options.h"
 #include "server.h"
+#include "sms_log.h"
 
 int main(int argc, char** argv) {
     signal(SIGPIPE, SIG_IGN);
@@ -31,7 +32,13 @@ int main(int argc, char** argv) {
                   << "\" kann nicht geschrieben werden" << std::endl;
         return 1;
     }
-    capisim::Server server(*options, log);
+    capisim::SmsLog smsLog;
+    if (!options->smsLog.empty() && !smsLog.Open(options->smsLog)) {
+        std::cerr << "capisim: SMS-Protokoll \"" << options->smsLog
+                  << "\" kann nicht geschrieben werden" << std::endl;
+        return 1;
+    }
+    capisim::Server server(*options, log, smsLog);
     if (!server.Listen(error)) {
         std::cerr << "capisim: " << error << std::endl;
         return 1;

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "sms_centre.h"
+
 namespace capisim {
 
 struct LineConfig {
@@ -18,12 +20,13 @@ struct LineConfig {
     std::string outsidePrefix;
 };
 
-enum class SpecialKind { kBusy, kNoAnswer, kReject };
+enum class SpecialKind { kBusy, kNoAnswer, kReject, kSmsCentre };
 
 struct SpecialNumber {
     std::string number;
     SpecialKind kind = SpecialKind::kBusy;
-    uint16_t reject = 0;  // the CONNECT_RESP Reject value for kReject
+    uint16_t reject = 0;     // the CONNECT_RESP Reject value for kReject
+    SmsCentreConfig centre;  // for kSmsCentre
 };
 
 struct DialledNumber {

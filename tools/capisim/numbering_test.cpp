@@ -28,7 +28,7 @@ TEST(SplitDialled, TakesOffOutsideAndCarrierPrefixes) {
 
 TEST(NumberPlan, FindsLinesBeforeSpecialNumbers) {
     NumberPlan plan({{"A", 0, {"1"}, ""}, {"B", 0, {"2", "3"}, ""}},
-                    {{"3", SpecialKind::kBusy, 0}, {"4", SpecialKind::kReject, 3}});
+                    {{"3", SpecialKind::kBusy, 0, {}}, {"4", SpecialKind::kReject, 3, {}}});
     EXPECT_EQ(plan.Find("3").kind, Destination::kLine);
     EXPECT_EQ(plan.Find("3").line, 1u);
     EXPECT_EQ(plan.Find("4").kind, Destination::kSpecial);

@@ -35,6 +35,32 @@ bool ApplyOutsidePrefix(Options& o, const std::string& option, std::string& erro
     return false;
 }
 
+// A --sms-centre replaces the profile file's entry of its number, but two
+// --sms-centre options of one number are a mistake.
+bool ApplySmsCentre(Options& o, const std::string& value, std::set<std::string>& centres,
+                    std::string& error) {
+    size_t equals = value.find('=');
+    std::string number = value.substr(0, equals);
+    std::string what = equals == std::string::npos ? "" : value.substr(equals + 1);
+    if (equals == std::string::npos || !IsNumber(number) || !NamesSmsCentre(what)) {
+        error = "--sms-centre erwartet NUMMER=sms-tap|sms-emi [FEHLER...], nicht \"" + value + "\"";
+        return false;
+    }
+    std::string why;
+    auto centre = ParseSpecial(number, what, why);
+    if (!centre) {
+        error = "--sms-centre " + value + ": " + why;
+        return false;
+    }
+    if (!centres.insert(number).second) {
+        error = "die SMS-Zentrale " + number +
+                " ist mit --sms-centre zweimal angegeben; jede Rufnummer nur einmal";
+        return false;
+    }
+    PutSpecial(o, *centre);
+    return true;
+}
+
 struct OptionInfo {
     const char* name;
     const char* value;
@@ -57,9 +83,24 @@ constexpr OptionInfo kOptions[] = {
      "so lange klingelt ein Anruf, bevor der Anrufer \"keine Antwort\" hört\n"
      "(Vorgabe 30)"},
     {"--call-log", "DATEI", "an diese Datei wird je beendetem Anruf eine JSON-Zeile angehängt"},
+    {"--sms-centre", "NUMMER=WERT",
+     "Anrufe an NUMMER beantwortet eine SMS-Zentrale der Vermittlung selbst.\n"
+     "WERT ist sms-tap oder sms-emi, dahinter durch Leerzeichen getrennt die\n"
+     "Fehler, die sie zeigen soll (alles ein Argument, also in Anführungszeichen):\n"
+     "  sms-tap: nak, rs, no-prompt, prompt-silence, no-go-ahead, no-logout,\n"
+     "           silence-after-block, hang-up\n"
+     "  sms-emi: negative/CODE/TEXT, silence-after-block, hang-up\n"
+     "FEHLER gilt immer, FEHLER@N nur beim N-ten Anruf (no-prompt,\n"
+     "prompt-silence, no-go-ahead, no-logout) oder N-ten Block (die übrigen),\n"
+     "gezählt je Zentrale seit dem Start; mehrfach angebbar, zum Beispiel\n"
+     "--sms-centre \"5558002=sms-emi negative/02/Syntaxfehler@2\""},
+    {"--sms-log", "DATEI",
+     "an diese Datei hängen die SMS-Zentralen je angenommener Nachricht eine\n"
+     "JSON-Zeile an"},
     {"--config", "DATEI",
      "Profildatei, die zuerst gelesen wird; die übrigen Optionen fügen Leitungen\n"
-     "hinzu, ersetzen Leitungen gleichen Namens oder überschreiben Einstellungen"},
+     "hinzu, ersetzen Leitungen gleichen Namens und SMS-Zentralen gleicher\n"
+     "Rufnummer oder überschreiben Einstellungen"},
 };
 
 bool IsHelp(const std::string& arg) {
@@ -99,7 +140,7 @@ bool PairOptions(const std::vector<std::string>& args,
 // options with one name are a mistake.
 bool ApplyOption(Options& o, const std::string& option, const std::string& value,
                  std::vector<std::string>& prefixes, std::set<std::string>& named,
-                 std::string& error) {
+                 std::set<std::string>& centres, std::string& error) {
     if (option == "--line") {
         auto line = ParseLineOption(value);
         if (!line) {
@@ -118,6 +159,7 @@ bool ApplyOption(Options& o, const std::string& option, const std::string& value
         prefixes.push_back(value);
         return true;
     }
+    if (option == "--sms-centre") return ApplySmsCentre(o, value, centres, error);
     if (option == "--rate") {
         auto rate = ParseUnsigned(value, 100000000);
         if (!rate || *rate == 0) error = "--rate erwartet Bit pro Sekunde größer 0";
@@ -137,6 +179,7 @@ bool ApplyOption(Options& o, const std::string& option, const std::string& value
         return ring && *ring > 0;
     }
     if (option == "--call-log") o.callLog = value;
+    if (option == "--sms-log") o.smsLog = value;
     // --config has been read before every other option.
     return true;
 }
@@ -156,6 +199,23 @@ bool CheckNumbersUnique(const std::vector<LineConfig>& lines, std::string& error
                         "\" und \"" + line.name +
                         "\"; jede Rufnummer darf nur zu einer Leitung gehören";
             }
+            return false;
+        }
+    }
+    return true;
+}
+
+// A centre on a number that a line owns could never be reached.
+bool CheckCentresReachable(const Options& o, std::string& error) {
+    for (const SpecialNumber& s : o.specials) {
+        if (s.kind != SpecialKind::kSmsCentre) continue;
+        for (const LineConfig& line : o.lines) {
+            if (std::find(line.numbers.begin(), line.numbers.end(), s.number) ==
+                line.numbers.end()) {
+                continue;
+            }
+            error = "die Rufnummer " + s.number + " gehört zur Leitung \"" + line.name +
+                    "\" und kann nicht zugleich SMS-Zentrale sein";
             return false;
         }
     }
@@ -210,10 +270,22 @@ std::optional<LineConfig> ParseLineOption(const std::string& option) {
     return line;
 }
 
-std::optional<SpecialNumber> ParseSpecial(const std::string& number, const std::string& what) {
-    if (!IsNumber(number)) return std::nullopt;
+std::optional<SpecialNumber> ParseSpecial(const std::string& number, const std::string& what,
+                                          std::string& error) {
+    if (!IsNumber(number)) {
+        error = "\"" + number + "\" ist keine Rufnummer";
+        return std::nullopt;
+    }
     SpecialNumber s;
     s.number = number;
+    if (NamesSmsCentre(what)) {
+        auto centre = ParseSmsCentre(what, error);
+        if (!centre) return std::nullopt;
+        s.kind = SpecialKind::kSmsCentre;
+        s.centre = *centre;
+        return s;
+    }
+    error = "erwartet busy, no-answer, reject WERT, sms-tap oder sms-emi";
     if (what == "busy") return s;
     if (what == "no-answer") {
         s.kind = SpecialKind::kNoAnswer;
@@ -233,6 +305,15 @@ std::optional<SpecialNumber> ParseSpecial(const std::string& number, const std::
     s.kind = SpecialKind::kReject;
     s.reject = uint16_t(*reject);
     return s;
+}
+
+void PutSpecial(Options& options, SpecialNumber special) {
+    for (SpecialNumber& existing : options.specials) {
+        if (existing.number != special.number) continue;
+        existing = std::move(special);
+        return;
+    }
+    options.specials.push_back(std::move(special));
 }
 
 void PutLine(Options& options, LineConfig line) {
@@ -289,8 +370,9 @@ std::string UsageText() {
         "  cut NAME                   Ausfall der Leitung NAME, ihre Anrufe enden\n"
         "  quit                       beendet capisim (wie das Ende der Eingabe)\n"
         "\n"
-        "Rückgabewert: 0 nach quit, 1 wenn ein Port oder das Anrufprotokoll nicht\n"
-        "geöffnet werden kann, 2 bei einem Fehler im Aufruf oder in der Profildatei.\n";
+        "Rückgabewert: 0 nach quit, 1 wenn ein Port, das Anrufprotokoll oder das\n"
+        "SMS-Protokoll nicht geöffnet werden kann, 2 bei einem Fehler im Aufruf oder\n"
+        "in der Profildatei.\n";
     return text;
 }
 
@@ -303,8 +385,9 @@ std::optional<Options> ParseCommandLine(const std::vector<std::string>& args, st
     }
     std::vector<std::string> prefixes;
     std::set<std::string> named;
+    std::set<std::string> centres;
     for (const auto& [option, value] : given) {
-        if (!ApplyOption(o, option, value, prefixes, named, error)) return std::nullopt;
+        if (!ApplyOption(o, option, value, prefixes, named, centres, error)) return std::nullopt;
     }
     for (const std::string& option : prefixes) {
         if (!ApplyOutsidePrefix(o, option, error)) return std::nullopt;
@@ -313,7 +396,9 @@ std::optional<Options> ParseCommandLine(const std::vector<std::string>& args, st
         error = "keine Leitung angegeben, mindestens eine --line NAME:PORT:NUMMER ist nötig";
         return std::nullopt;
     }
-    if (!CheckNumbersUnique(o.lines, error)) return std::nullopt;
+    if (!CheckNumbersUnique(o.lines, error) || !CheckCentresReachable(o, error)) {
+        return std::nullopt;
+    }
     return o;
 }
 

@@ -34,9 +34,10 @@ void SetNonBlocking(int fd) {
 
 }  // namespace
 
-Server::Server(const Options& options, CallLog& log)
+Server::Server(const Options& options, CallLog& log, SmsLog& smsLog)
     : options_(options),
       log_(log),
+      smsLog_(smsLog),
       exchange_(NumberPlan(options.lines, options.specials), SettingsFrom(options), *this) {}
 
 Server::~Server() {
@@ -89,6 +90,10 @@ void Server::Send(AppId app, const Message& m) {
 
 void Server::CallEnded(const CallRecord& record) {
     log_.Write(record);
+}
+
+void Server::MessageAccepted(const SmsRecord& record) {
+    smsLog_.Write(record);
 }
 
 void Server::Queue(Connection& c, const Bytes& body) {

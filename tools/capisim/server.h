@@ -12,13 +12,14 @@
 #include "control.h"
 #include "exchange.h"
 #include "options.h"
+#include "sms_log.h"
 #include "wire.h"
 
 namespace capisim {
 
 class Server : public ExchangeOutput {
 public:
-    Server(const Options& options, CallLog& log);
+    Server(const Options& options, CallLog& log, SmsLog& smsLog);
     ~Server() override;
 
     // Binds every line's port on 127.0.0.1; false with error when one fails.
@@ -30,6 +31,7 @@ public:
 
     void Send(AppId app, const Message& m) override;
     void CallEnded(const CallRecord& record) override;
+    void MessageAccepted(const SmsRecord& record) override;
 
 private:
     struct Connection {
@@ -57,6 +59,7 @@ private:
 
     Options options_;
     CallLog& log_;
+    SmsLog& smsLog_;
     Exchange exchange_;
     std::vector<int> listeners_;
     std::vector<uint16_t> ports_;
