@@ -32,7 +32,11 @@ std::string_view Trimmed(std::string_view text) {
     return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
 }
 
-int Seconds(milliseconds time) { return static_cast<int>((time.count() + 999) / 1000); }
+// "1 Sekunde", "30 Sekunden", rounded up.
+std::string SecondsText(milliseconds time) {
+    long long seconds = (time.count() + 999) / 1000;
+    return seconds == 1 ? "1 Sekunde" : std::to_string(seconds) + " Sekunden";
+}
 
 }  // namespace
 
@@ -112,9 +116,9 @@ bool CRasConnection::RunNmcli(const std::vector<std::string>& args, milliseconds
             return false;
         case ProgramOutput::Outcome::kTimedOut:
             lastError_ = kErrorTimedOut;
-            errorText_ = FormatText("NetworkManager hat nicht innerhalb von %d Sekunden "
-                                    "geantwortet; nmcli wurde abgebrochen.",
-                                    Seconds(timeout));
+            errorText_ = FormatText("NetworkManager hat nicht innerhalb von %s geantwortet; "
+                                    "nmcli wurde abgebrochen.",
+                                    SecondsText(timeout).c_str());
             return false;
         case ProgramOutput::Outcome::kSignalled:
             lastError_ = kErrorKilled;
@@ -194,8 +198,8 @@ bool CRasConnection::HangUp() {
         std::this_thread::sleep_for(std::min(kHangUpPoll, hangUpWait_));
     }
     lastError_ = kErrorStillActive;
-    errorText_ = FormatText("Die Verbindung '%s' ist nach %d Sekunden noch aktiv.", entry.c_str(),
-                            Seconds(hangUpWait_));
+    errorText_ = FormatText("Die Verbindung '%s' ist nach %s noch aktiv.", entry.c_str(),
+                            SecondsText(hangUpWait_).c_str());
     return false;
 }
 

@@ -47,10 +47,11 @@ bool IsSendableAddress(std::string_view address) {
     });
 }
 
-// "60" or "1,5" seconds.
+// "60 Sekunden", "1,5 Sekunden", "1 Sekunde".
 std::string SecondsText(int ms) {
-    if (ms % 1000 / 100 == 0) return std::to_string(ms / 1000);
-    return FormatText("%d,%d", ms / 1000, ms % 1000 / 100);
+    if (ms == 1000) return "1 Sekunde";
+    if (ms % 1000 / 100 == 0) return std::to_string(ms / 1000) + " Sekunden";
+    return FormatText("%d,%d Sekunden", ms / 1000, ms % 1000 / 100);
 }
 
 }  // namespace
@@ -311,8 +312,7 @@ bool CSMTPConnection::ReadCommandReply(int expected, int alsoAccepted) {
         auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now());
         if (left.count() <= 0) {
             lastReplyText_ = replies_.PendingText();
-            Broken({kErrorTimeout, FormatText("Der Server hat nicht innerhalb von %s Sekunden "
-                                              "geantwortet.",
+            Broken({kErrorTimeout, FormatText("Der Server hat nicht innerhalb von %s geantwortet.",
                                               SecondsText(replyTimeoutMs_).c_str())});
             return false;
         }
