@@ -123,7 +123,8 @@ ProgramOutput RunForOutput(const std::string& path, const std::vector<std::strin
             break;
         }
         for (int i = 0; i < 2; ++i) {
-            if (fds[i].fd >= 0 && fds[i].revents && !ReadSome(fds[i].fd, i ? result.err : result.out)) {
+            if (fds[i].fd >= 0 && fds[i].revents &&
+                !ReadSome(fds[i].fd, i ? result.err : result.out)) {
                 fds[i].fd = -1;
             }
         }

@@ -116,9 +116,10 @@ bool CRasConnection::RunNmcli(const std::vector<std::string>& args, milliseconds
             return false;
         case ProgramOutput::Outcome::kTimedOut:
             lastError_ = kErrorTimedOut;
-            errorText_ = FormatText("NetworkManager hat nicht innerhalb von %s geantwortet; "
-                                    "nmcli wurde abgebrochen.",
-                                    SecondsText(timeout).c_str());
+            errorText_ = FormatText(
+                "NetworkManager hat nicht innerhalb von %s geantwortet; "
+                "nmcli wurde abgebrochen.",
+                SecondsText(timeout).c_str());
             return false;
         case ProgramOutput::Outcome::kSignalled:
             lastError_ = kErrorKilled;
@@ -213,8 +214,8 @@ bool CRasConnection::ListEntries(std::vector<std::string>& names) {
     CRasConnection lister;
     std::string output;
     if (!lister.RunNmcli(kListProfiles, kListTimeout, &output)) {
-        std::string text = lister.errorText_.empty() ? "Undefined RasEnumEntries Error."
-                                                     : lister.errorText_;
+        std::string text =
+            lister.errorText_.empty() ? "Undefined RasEnumEntries Error." : lister.errorText_;
         ShowMessageBox(text, "Telvora", MB_OK | MB_ICONSTOP);
         return false;
     }

@@ -26,8 +26,12 @@ inline constexpr int kDialUp = 16;
 inline constexpr int kDialFirst = 1;
 inline constexpr int kHangUpAfter = 2;
 
-inline bool DialFirst(int mode) { return (mode & kDialFirst) != 0; }
-inline bool HangUpAfter(int mode) { return (mode & kHangUpAfter) != 0; }
+inline bool DialFirst(int mode) {
+    return (mode & kDialFirst) != 0;
+}
+inline bool HangUpAfter(int mode) {
+    return (mode & kHangUpAfter) != 0;
+}
 // The mode of a profile's field as text: a decimal number, else 0.
 int FromText(std::string_view text);
 }  // namespace ConnectionMode

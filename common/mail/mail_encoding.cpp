@@ -154,12 +154,15 @@ std::string DoubleLeadingDots(std::string_view crlfText) {
     return out;
 }
 
-HeaderLineBuilder::HeaderLineBuilder(std::string_view name) : text_(name) { text_ += ':'; }
+HeaderLineBuilder::HeaderLineBuilder(std::string_view name) : text_(name) {
+    text_ += ':';
+}
 
-std::size_t HeaderLineBuilder::CurrentLineLength() const { return text_.size() - lineStart_; }
+std::size_t HeaderLineBuilder::CurrentLineLength() const {
+    return text_.size() - lineStart_;
+}
 
-void HeaderLineBuilder::Add(std::string_view piece, std::string_view glue,
-                            std::string_view space) {
+void HeaderLineBuilder::Add(std::string_view piece, std::string_view glue, std::string_view space) {
     text_ += glue;
     if (empty_ || CurrentLineLength() + space.size() + piece.size() <= kFoldedLineLimit) {
         text_ += empty_ ? " " : space;
@@ -202,7 +205,9 @@ void HeaderLineBuilder::AddEncodedWords(std::string_view utf8, bool phrase,
     Add(prefix + payload + "?=", "", before);
 }
 
-std::string HeaderLineBuilder::Finish() const { return text_ + "\r\n"; }
+std::string HeaderLineBuilder::Finish() const {
+    return text_ + "\r\n";
+}
 
 std::string SingleLineValue(std::string_view value) {
     std::string out(value);

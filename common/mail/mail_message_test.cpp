@@ -11,7 +11,8 @@ using Pair = std::pair<std::string, std::string>;  // friendly name, address
 
 std::vector<Pair> NamesAndAddresses(const CMailMessage& message, int type) {
     std::vector<Pair> pairs;
-    for (const CMailAddress& a : message.Recipients(type)) pairs.emplace_back(a.friendlyName, a.address);
+    for (const CMailAddress& a : message.Recipients(type))
+        pairs.emplace_back(a.friendlyName, a.address);
     return pairs;
 }
 
@@ -23,8 +24,10 @@ public:
         tzset();
     }
     ~ZoneScope() {
-        if (saved_.empty()) unsetenv("TZ");
-        else setenv("TZ", saved_.c_str(), 1);
+        if (saved_.empty())
+            unsetenv("TZ");
+        else
+            setenv("TZ", saved_.c_str(), 1);
         tzset();
     }
 
@@ -118,8 +121,8 @@ TEST(MailHeaderTest, LongRecipientListsFoldAfterTheirCommas) {
                              i % 2 ? "Zoë Ärger" : "");
         message.AddRecipient(address, CMailMessage::kTo);
         if (i) joined += ",";
-        joined += (i % 2 ? "=?iso-8859-1?q?Zo=EB_=C4rger?= <" + address.address + ">"
-                         : address.address);
+        joined +=
+            (i % 2 ? "=?iso-8859-1?q?Zo=EB_=C4rger?= <" + address.address + ">" : address.address);
     }
     std::string header = message.ComposeHeader();
     std::string to = header.substr(header.find("To:"));

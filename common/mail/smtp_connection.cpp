@@ -63,7 +63,9 @@ CSMTPConnection::~CSMTPConnection() {
     socket_.Close();
 }
 
-bool CSMTPConnection::OnSendProgress(unsigned, unsigned) { return true; }
+bool CSMTPConnection::OnSendProgress(unsigned, unsigned) {
+    return true;
+}
 
 bool CSMTPConnection::Connect(const std::string& host, int port, const std::string& bindAddress) {
     if (log_) log_->Printf("++CSMTPConnection::Connect (%s:%d)\n", host.c_str(), port);
@@ -230,8 +232,10 @@ bool CSMTPConnection::SendMessage(const CMailMessage& message) {
         const std::string& to = address->address;
         if (!SendCommand("RCPT TO:<" + to + ">")) return false;
         // 251 "user not local; will forward" accepts the recipient as well.
-        if (!ReadCommandReply(250, 251)) {
-            if (connected_) Refused(kErrorUnexpectedReply, "Der Server hat den Empfänger '" + to + "' abgelehnt");
+        if (!ReadReply(250, 251)) {
+            if (connected_)
+                Refused(kErrorUnexpectedReply,
+                        "Der Server hat den Empfänger '" + to + "' abgelehnt");
             return false;
         }
     }
@@ -288,7 +292,11 @@ bool CSMTPConnection::Command(const std::string& command, int expected, int mism
     return false;
 }
 
-bool CSMTPConnection::ReadCommandReply(int expected, int alsoAccepted) {
+bool CSMTPConnection::ReadCommandReply(int expected) {
+    return ReadReply(expected, 0);
+}
+
+bool CSMTPConnection::ReadReply(int expected, int alsoAccepted) {
     const milliseconds timeout(replyTimeoutMs_);
     auto deadline = Clock::now() + timeout;
     char chunk[4096];
@@ -318,8 +326,8 @@ bool CSMTPConnection::ReadCommandReply(int expected, int alsoAccepted) {
         }
         SmtpSocket::WaitResult ready = socket_.WaitReadable(left);
         if (ready == SmtpSocket::WaitResult::kTimedOut) continue;
-        long n = ready == SmtpSocket::WaitResult::kReadable ? socket_.Receive(chunk, sizeof chunk)
-                                                            : -1;
+        long n =
+            ready == SmtpSocket::WaitResult::kReadable ? socket_.Receive(chunk, sizeof chunk) : -1;
         if (n == SmtpSocket::kNothingYet) continue;
         if (n <= 0) {
             lastReplyText_ = replies_.PendingText();

@@ -42,16 +42,16 @@ struct SmtpOptions {
 class CSMTPConnection {
 public:
     // Last-error values.
-    static constexpr int kErrorTimeout = 10060;            // no reply in time
-    static constexpr int kErrorNoExpectedReply = 10043;    // greeting, HELO, EHLO, STARTTLS
-    static constexpr int kErrorUnexpectedReply = 22;       // MAIL, RCPT, DATA, end of data, QUIT, AUTH
-    static constexpr int kErrorBadAddress = kMailErrorBadRecipient;  // 13
-    static constexpr int kErrorHostLookup = SmtpSocket::kErrorInvalidArgument;  // 10022
-    static constexpr int kErrorReplyTooLong = SmtpSocket::kErrorMessageSize;    // 10040
+    static constexpr int kErrorTimeout = 10060;          // no reply in time
+    static constexpr int kErrorNoExpectedReply = 10043;  // greeting, HELO, EHLO, STARTTLS
+    static constexpr int kErrorUnexpectedReply = 22;  // MAIL, RCPT, DATA, end of data, QUIT, AUTH
+    static constexpr int kErrorBadAddress = kMailErrorBadRecipient;                   // 13
+    static constexpr int kErrorHostLookup = SmtpSocket::kErrorInvalidArgument;        // 10022
+    static constexpr int kErrorReplyTooLong = SmtpSocket::kErrorMessageSize;          // 10040
     static constexpr int kErrorConnectionClosed = SmtpSocket::kErrorConnectionReset;  // 10054
     static constexpr int kErrorTls = SmtpSocket::kErrorTls;  // handshake, certificate, not offered
-    static constexpr int kErrorCancelled = 10004;  // the progress hook said stop
-    static constexpr int kErrorNotConnected = 10057;  // SendMessage without a connection
+    static constexpr int kErrorCancelled = 10004;            // the progress hook said stop
+    static constexpr int kErrorNotConnected = 10057;         // SendMessage without a connection
 
     explicit CSMTPConnection(const DebugLog* log = nullptr);
     // Disconnects (QUIT) when still connected.
@@ -92,11 +92,13 @@ public:
     const std::string& HeloHostName() const { return heloHostName_; }
 
 protected:
-    // Reads one whole reply and succeeds when its code is expected (or
-    // alsoAccepted, when that is not 0). A failure sets last error 10043.
-    virtual bool ReadCommandReply(int expected, int alsoAccepted = 0);
+    // Reads one whole reply and succeeds when its code is expected. A
+    // failure sets last error 10043.
+    virtual bool ReadCommandReply(int expected);
 
 private:
+    // ReadCommandReply that also takes alsoAccepted, when that is not 0.
+    bool ReadReply(int expected, int alsoAccepted);
     bool Greet(const std::string& host);
     bool Hello(const char* command);
     bool StartTls(const std::string& host);

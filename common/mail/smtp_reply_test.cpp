@@ -34,10 +34,10 @@ TEST(SmtpReplyBufferTest, TheLastLineEndsTheReplyAndGivesItsCode) {
         int code;
         const char* last;
     } cases[] = {
-        {"220\r\n", 220, "220"},                       // a code alone
+        {"220\r\n", 220, "220"},                              // a code alone
         {"220-a\n220-b\n554 go away\n", 554, "554 go away"},  // bare line feeds
-        {"hello there\r\n", 0, "hello there"},         // no code: ends, matches nothing
-        {"25-x\r\n", 0, "25-x"},                       // two digits are no code
+        {"hello there\r\n", 0, "hello there"},                // no code: ends, matches nothing
+        {"25-x\r\n", 0, "25-x"},                              // two digits are no code
     };
     for (const Case& c : cases) {
         SmtpReplyBuffer buffer;

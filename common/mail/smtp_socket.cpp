@@ -53,9 +53,10 @@ std::string ConnectErrorText(const std::string& host, int port, int error) {
             return FormatText("Der Server '%s' nimmt auf Port %d keine Verbindung an.",
                               host.c_str(), port);
         case ETIMEDOUT:
-            return FormatText("Der Server '%s' antwortet nicht (Zeitüberschreitung beim "
-                              "Verbindungsaufbau).",
-                              host.c_str());
+            return FormatText(
+                "Der Server '%s' antwortet nicht (Zeitüberschreitung beim "
+                "Verbindungsaufbau).",
+                host.c_str());
         case EHOSTUNREACH:
         case ENETUNREACH:
             return FormatText("Der Server '%s' ist nicht erreichbar.", host.c_str());
@@ -102,7 +103,9 @@ int NoSignalRead(BIO* bio, char* data, int length) {
     return static_cast<int>(n);
 }
 
-long NoSignalControl(BIO*, int command, long, void*) { return command == BIO_CTRL_FLUSH ? 1 : 0; }
+long NoSignalControl(BIO*, int command, long, void*) {
+    return command == BIO_CTRL_FLUSH ? 1 : 0;
+}
 
 int NoSignalCreate(BIO* bio) {
     BIO_set_init(bio, 1);
@@ -134,7 +137,8 @@ std::string OpenSslErrorText() {
 bool IsIpAddress(const std::string& host) {
     in_addr v4;
     in6_addr v6;
-    return inet_pton(AF_INET, host.c_str(), &v4) == 1 || inet_pton(AF_INET6, host.c_str(), &v6) == 1;
+    return inet_pton(AF_INET, host.c_str(), &v4) == 1 ||
+           inet_pton(AF_INET6, host.c_str(), &v6) == 1;
 }
 
 }  // namespace
@@ -191,8 +195,8 @@ bool SmtpSocket::Connect(const std::string& host, int port, const std::string& b
     return false;
 }
 
-bool SmtpSocket::StartTls(const std::string& host, const std::string& caFile,
-                          milliseconds timeout, SocketFailure& failure) {
+bool SmtpSocket::StartTls(const std::string& host, const std::string& caFile, milliseconds timeout,
+                          SocketFailure& failure) {
     context_ = SSL_CTX_new(TLS_client_method());
     if (!context_) {
         failure = {kErrorTls, "TLS steht nicht zur Verfügung: " + OpenSslErrorText()};
@@ -243,10 +247,9 @@ bool SmtpSocket::StartTls(const std::string& host, const std::string& caFile,
                                   "rechtzeitig aufgebaut.",
                                   host.c_str())};
         } else {
-            failure = {kErrorTls,
-                       FormatText("Die verschlüsselte Verbindung zum Server '%s' ist "
-                                  "gescheitert: %s",
-                                  host.c_str(), OpenSslErrorText().c_str())};
+            failure = {kErrorTls, FormatText("Die verschlüsselte Verbindung zum Server '%s' ist "
+                                             "gescheitert: %s",
+                                             host.c_str(), OpenSslErrorText().c_str())};
         }
         return false;
     }
@@ -254,33 +257,36 @@ bool SmtpSocket::StartTls(const std::string& host, const std::string& caFile,
 
 bool SmtpSocket::SendAll(std::string_view data, milliseconds timeout, SocketFailure& failure) {
     while (!data.empty()) {
-        long sent;
-        bool wantRead = false;
+        // What to wait for before trying again; 0 when the write failed.
+        short waitFor = 0;
         if (ssl_) {
-            int n = SSL_write(ssl_, data.data(), static_cast<int>(std::min<size_t>(data.size(), 1 << 20)));
-            sent = n;
-            if (n <= 0) {
-                int error = SSL_get_error(ssl_, n);
-                wantRead = error == SSL_ERROR_WANT_READ;
-                if (error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE) errno = EAGAIN;
-                else errno = EPIPE;
-                ERR_clear_error();
+            int chunk = static_cast<int>(std::min<std::size_t>(data.size(), 1 << 20));
+            int n = SSL_write(ssl_, data.data(), chunk);
+            if (n > 0) {
+                data.remove_prefix(static_cast<std::size_t>(n));
+                continue;
             }
+            int error = SSL_get_error(ssl_, n);
+            ERR_clear_error();
+            if (error == SSL_ERROR_WANT_READ) waitFor = POLLIN;
+            if (error == SSL_ERROR_WANT_WRITE) waitFor = POLLOUT;
         } else {
-            sent = send(fd_, data.data(), data.size(), MSG_NOSIGNAL);
+            ssize_t n = send(fd_, data.data(), data.size(), MSG_NOSIGNAL);
+            if (n > 0) {
+                data.remove_prefix(static_cast<std::size_t>(n));
+                continue;
+            }
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) waitFor = POLLOUT;
         }
-        if (sent > 0) {
-            data.remove_prefix(static_cast<size_t>(sent));
-            continue;
-        }
-        if (sent < 0 && errno == EINTR) continue;
-        if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            if (WaitFor(wantRead ? POLLIN : POLLOUT, timeout)) continue;
-            failure = {kErrorTimedOut, "Der Server nimmt keine Daten mehr an (Zeitüberschreitung)."};
+        if (!waitFor) {
+            failure = {kErrorConnectionReset, "Der Server hat die Verbindung unerwartet beendet."};
             return false;
         }
-        failure = {kErrorConnectionReset, "Der Server hat die Verbindung unerwartet beendet."};
-        return false;
+        if (!WaitFor(waitFor, timeout)) {
+            failure = {kErrorTimedOut, "Der Server nimmt keine Daten an (Zeitüberschreitung)."};
+            return false;
+        }
     }
     return true;
 }

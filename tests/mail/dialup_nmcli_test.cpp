@@ -96,12 +96,13 @@ TEST_F(DialupNmcliTest, AnActiveProfileIsTakenOverAndLetterCaseCounts) {
     EXPECT_TRUE(taken.Connect("Arcor"));
     EXPECT_EQ(taken.Entry(), "Arcor");
     EXPECT_EQ(Calls(), (std::vector<std::string>{kShowActive}));
-    EXPECT_EQ(LogLines(), "++CRasConnection::Connect\n**CRasConnection::Connect : Already connected\n");
+    EXPECT_EQ(LogLines(),
+              "++CRasConnection::Connect\n**CRasConnection::Connect : Already connected\n");
 
     CRasConnection dialled(&log_);
     EXPECT_TRUE(dialled.Connect("ARCOR"));
-    EXPECT_EQ(Calls(), (std::vector<std::string>{kShowActive, kShowActive,
-                                                 "[connection][up][id][ARCOR]"}));
+    EXPECT_EQ(Calls(),
+              (std::vector<std::string>{kShowActive, kShowActive, "[connection][up][id][ARCOR]"}));
     EXPECT_NE(LogLines().find("++CRasConnection::Connect\n"
                               "  CRasConnection::Connect : Starting RASDial...\n"
                               "--CRasConnection::Connect\n"),

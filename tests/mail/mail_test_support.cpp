@@ -84,11 +84,21 @@ private:
             }
             char e = text_.at(pos_++);
             switch (e) {
-                case 'n': out += '\n'; break;
-                case 'r': out += '\r'; break;
-                case 't': out += '\t'; break;
-                case 'b': out += '\b'; break;
-                case 'f': out += '\f'; break;
+                case 'n':
+                    out += '\n';
+                    break;
+                case 'r':
+                    out += '\r';
+                    break;
+                case 't':
+                    out += '\t';
+                    break;
+                case 'b':
+                    out += '\b';
+                    break;
+                case 'f':
+                    out += '\f';
+                    break;
                 case 'u': {
                     unsigned cp = Hex4();
                     if (cp >= 0xD800 && cp < 0xDC00 && text_.compare(pos_, 2, "\\u") == 0) {
@@ -98,7 +108,8 @@ private:
                     AppendUtf8(out, cp);
                     break;
                 }
-                default: out += e;
+                default:
+                    out += e;
             }
         }
         ++pos_;
@@ -175,14 +186,15 @@ const Certificates& TestCertificates() {
             if (!RunQuietly(openssl, all, dir)) throw std::runtime_error("openssl req failed");
         };
         auto signByCa = [&](const std::string& name, const std::string& names) {
-            dir.Put(name + ".ext", "subjectAltName=" + names +
-                                       "\nbasicConstraints=CA:FALSE\nextendedKeyUsage=serverAuth\n");
+            dir.Put(name + ".ext",
+                    "subjectAltName=" + names +
+                        "\nbasicConstraints=CA:FALSE\nextendedKeyUsage=serverAuth\n");
             request({"-keyout", dir.File(name + ".key"), "-out", dir.File(name + ".csr"), "-subj",
                      "/CN=" + name});
-            if (!RunQuietly(openssl, {"x509", "-req", "-in", dir.File(name + ".csr"), "-CA", c.ca,
-                                      "-CAkey", dir.File("ca.key"), "-CAcreateserial", "-out",
-                                      dir.File(name + ".pem"), "-days", "2", "-extfile",
-                                      dir.File(name + ".ext")},
+            if (!RunQuietly(openssl,
+                            {"x509", "-req", "-in", dir.File(name + ".csr"), "-CA", c.ca, "-CAkey",
+                             dir.File("ca.key"), "-CAcreateserial", "-out", dir.File(name + ".pem"),
+                             "-days", "2", "-extfile", dir.File(name + ".ext")},
                             dir)) {
                 throw std::runtime_error("openssl x509 failed");
             }
@@ -201,9 +213,8 @@ const Certificates& TestCertificates() {
 SmtpTestServer::SmtpTestServer(const std::vector<std::string>& options) {
     std::vector<std::string> args = {SMTP_SERVER_SCRIPT, "--out", dir_.File("messages.jsonl")};
     args.insert(args.end(), options.begin(), options.end());
-    process_ = std::make_unique<capitest::ChildProcess>(Python(), args,
-                                                        std::map<std::string, std::string>{},
-                                                        dir_.Path(), dir_.File("server.err"));
+    process_ = std::make_unique<capitest::ChildProcess>(
+        Python(), args, std::map<std::string, std::string>{}, dir_.Path(), dir_.File("server.err"));
     if (!process_->Started()) return;
     if (std::optional<std::string> line = process_->ReadLine(15s)) port_ = std::atoi(line->c_str());
 }

@@ -27,10 +27,10 @@ struct MailRecord {
 std::vector<MailRecord> ParseMailRecords(const std::string& jsonLines);
 
 struct Certificates {
-    std::string ca;                      // the authority the client is told to trust
-    std::string serverCert, serverKey;   // by that authority, for localhost and 127.0.0.1
-    std::string rogueCert, rogueKey;     // self-signed, for localhost
-    std::string otherCert, otherKey;     // by the authority, for other.example only
+    std::string ca;                     // the authority the client is told to trust
+    std::string serverCert, serverKey;  // by that authority, for localhost and 127.0.0.1
+    std::string rogueCert, rogueKey;    // self-signed, for localhost
+    std::string otherCert, otherKey;    // by the authority, for other.example only
 };
 // Made with the openssl tool once per test process.
 const Certificates& TestCertificates();

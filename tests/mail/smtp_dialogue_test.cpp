@@ -74,9 +74,9 @@ TEST(SmtpDialogueTest, ANoteArrivesAsWrittenWithItsRecipients) {
     const MailRecord& mail = mails[0];
     EXPECT_EQ(mail.Text("helo"), ThisHostName());
     EXPECT_EQ(mail.Text("mail_from"), "absender@example.de");
-    EXPECT_EQ(mail.List("rcpt_tos"), (std::vector<std::string>{"anna@example.de", "bernd@example.de",
-                                                               "carla@example.de",
-                                                               "geheim@example.de"}));
+    EXPECT_EQ(mail.List("rcpt_tos"),
+              (std::vector<std::string>{"anna@example.de", "bernd@example.de", "carla@example.de",
+                                        "geheim@example.de"}));
     EXPECT_EQ(mail.List("to"),
               (std::vector<std::string>{"Anna Müller|anna@example.de", "|bernd@example.de"}));
     EXPECT_EQ(mail.List("cc"), (std::vector<std::string>{"|carla@example.de"}));
@@ -110,7 +110,8 @@ TEST(SmtpDialogueTest, SubjectsAndHeloNamesOnOneConnection) {
         smtp.SetHeloHostName(helo);
         ASSERT_TRUE(smtp.Connect("localhost", server.Port(), "")) << smtp.ErrorText();
         for (const std::string& subject : subjects) {
-            ASSERT_TRUE(smtp.SendMessage(NoteMail("a@example.de", subject, "x"))) << smtp.ErrorText();
+            ASSERT_TRUE(smtp.SendMessage(NoteMail("a@example.de", subject, "x")))
+                << smtp.ErrorText();
         }
         EXPECT_TRUE(smtp.Disconnect());
     }
@@ -124,7 +125,8 @@ TEST(SmtpDialogueTest, SubjectsAndHeloNamesOnOneConnection) {
             EXPECT_LE(line.size(), 78u) << line;
         }
     }
-    EXPECT_NE(mails[0].Text("data").find("Subject: =?iso-8859-1?q?Gr=FC=DFe?=\r\n"), std::string::npos);
+    EXPECT_NE(mails[0].Text("data").find("Subject: =?iso-8859-1?q?Gr=FC=DFe?=\r\n"),
+              std::string::npos);
     EXPECT_NE(mails[2].Text("data").find("Subject: Plain ASCII subject\r\n"), std::string::npos);
 }
 
@@ -136,7 +138,8 @@ TEST(SmtpDialogueTest, MultiLineRepliesAreReadWholeAndNeverLeak) {
     CSMTPConnection smtp;
     ASSERT_TRUE(smtp.Connect("127.0.0.1", server.Port(), "")) << smtp.ErrorText();
     EXPECT_EQ(smtp.LastReplyText(), "250 telvora-test");
-    ASSERT_TRUE(smtp.SendMessage(NoteMail("a@example.de, b@example.de", "s", "t"))) << smtp.ErrorText();
+    ASSERT_TRUE(smtp.SendMessage(NoteMail("a@example.de, b@example.de", "s", "t")))
+        << smtp.ErrorText();
     EXPECT_EQ(smtp.LastReplyText(), "250 Message accepted for delivery");
     EXPECT_TRUE(smtp.Disconnect());
     EXPECT_EQ(server.Messages(1).size(), 1u);
@@ -179,26 +182,46 @@ TEST(SmtpDialogueTest, RefusalsFailWithTheServersText) {
         int lastError;
         std::string errorText;
     } cases[] = {
-        {{"--reply", "GREETING=554-busy|554 Zu viele Verbindungen"}, "a@example.de", false,
+        {{"--reply", "GREETING=554-busy|554 Zu viele Verbindungen"},
+         "a@example.de",
+         false,
          CSMTPConnection::kErrorNoExpectedReply,
          "Der Server hat die Verbindung abgelehnt: 554 Zu viele Verbindungen"},
-        {{"--reply", "HELO=501 Syntax: HELO hostname"}, "a@example.de", false,
+        {{"--reply", "HELO=501 Syntax: HELO hostname"},
+         "a@example.de",
+         false,
          CSMTPConnection::kErrorNoExpectedReply,
          "Der Server hat die Begrüßung (HELO) abgelehnt: 501 Syntax: HELO hostname"},
-        {{"--reply", "RCPT=550 5.1.1 no such user"}, "x@example.de", true,
+        {{"--reply", "RCPT=550 5.1.1 no such user"},
+         "x@example.de",
+         true,
          CSMTPConnection::kErrorUnexpectedReply,
          "Der Server hat den Empfänger 'x@example.de' abgelehnt: 550 5.1.1 no such user"},
         // "<" without ">": no recipient at all, and the server refuses DATA.
-        {{}, "Anna <anna@example.de", true, CSMTPConnection::kErrorUnexpectedReply,
+        {{},
+         "Anna <anna@example.de",
+         true,
+         CSMTPConnection::kErrorUnexpectedReply,
          "Der Server hat die Nachricht abgelehnt: 503 Error: need RCPT command"},
-        {{"--reply", "END=552 5.3.4 Message too big"}, "a@example.de", true,
+        {{"--reply", "END=552 5.3.4 Message too big"},
+         "a@example.de",
+         true,
          CSMTPConnection::kErrorUnexpectedReply,
          "Der Server hat die Nachricht abgelehnt: 552 5.3.4 Message too big"},
-        {{"--close", "END"}, "a@example.de", true, CSMTPConnection::kErrorConnectionClosed,
+        {{"--close", "END"},
+         "a@example.de",
+         true,
+         CSMTPConnection::kErrorConnectionClosed,
          "Der Server hat die Verbindung unerwartet beendet."},
-        {{"--close", "RCPT"}, "a@example.de", true, CSMTPConnection::kErrorConnectionClosed,
+        {{"--close", "RCPT"},
+         "a@example.de",
+         true,
+         CSMTPConnection::kErrorConnectionClosed,
          "Der Server hat die Verbindung unerwartet beendet."},
-        {{}, "bad address@example.de", true, CSMTPConnection::kErrorBadAddress,
+        {{},
+         "bad address@example.de",
+         true,
+         CSMTPConnection::kErrorBadAddress,
          "Ungültige E-Mail-Adresse: 'bad address@example.de'"},
     };
     for (const Case& c : cases) {
@@ -253,7 +276,8 @@ TEST(SmtpSocketTest, WritingToAClosedConnectionFailsWithoutSigpipe) {
 
     SmtpSocket socket;
     SocketFailure failure;
-    ASSERT_TRUE(socket.Connect("127.0.0.1", ntohs(address.sin_port), "", 2s, failure)) << failure.text;
+    ASSERT_TRUE(socket.Connect("127.0.0.1", ntohs(address.sin_port), "", 2s, failure))
+        << failure.text;
     close(accept(listener, nullptr, nullptr));
     close(listener);
     const std::string block(64 * 1024, 'x');

@@ -44,7 +44,8 @@ TEST(SmtpSecurityTest, EncryptedAndLoggedOnTheMailArrives) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.serverMode) + " " + c.mechanism + " " + c.host);
-        std::vector<std::string> options = TlsServerOptions(certs.serverCert, certs.serverKey, c.serverMode);
+        std::vector<std::string> options =
+            TlsServerOptions(certs.serverCert, certs.serverKey, c.serverMode);
         options.insert(options.end(), {"--auth-only", c.mechanism});
         SmtpTestServer server(options);
         ASSERT_TRUE(server.Started()) << server.ErrorOutput();
@@ -72,8 +73,8 @@ TEST(SmtpSecurityTest, EncryptedAndLoggedOnTheMailArrives) {
         EXPECT_NE(logText.find(std::string("  > AUTH ") + c.mechanism), std::string::npos);
         EXPECT_NE(logText.find("****"), std::string::npos);
         // Neither the password nor any base64 form of the credentials.
-        for (const char* secret : {"geheim", "AHRlbHZvcmEAZ2VoZWltIDEyMw==", "Z2VoZWltIDEyMw==",
-                                   "dGVsdm9yYQ=="}) {
+        for (const char* secret :
+             {"geheim", "AHRlbHZvcmEAZ2VoZWltIDEyMw==", "Z2VoZWltIDEyMw==", "dGVsdm9yYQ=="}) {
             EXPECT_EQ(logText.find(secret), std::string::npos) << secret;
         }
     }
@@ -106,9 +107,12 @@ TEST(SmtpSecurityTest, RefusedPasswordsCertificatesAndMissingEncryption) {
          CSMTPConnection::kErrorTls,
          "Das Zertifikat des Servers 'localhost' ist nicht vertrauenswürdig: unable to get local "
          "issuer certificate"},
-        {{}, {SmtpSecurity::kStartTls, "", "", certs.ca}, CSMTPConnection::kErrorTls,
+        {{},
+         {SmtpSecurity::kStartTls, "", "", certs.ca},
+         CSMTPConnection::kErrorTls,
          "Der Server 'localhost' bietet keine verschlüsselte Verbindung (STARTTLS) an."},
-        {{}, {SmtpSecurity::kNone, "telvora", "geheim 123", ""},
+        {{},
+         {SmtpSecurity::kNone, "telvora", "geheim 123", ""},
          CSMTPConnection::kErrorUnexpectedReply,
          "Der Server 'localhost' bietet keine Anmeldung mit Benutzername und Passwort (AUTH "
          "PLAIN oder LOGIN) an."},
