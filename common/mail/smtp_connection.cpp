@@ -69,6 +69,7 @@ bool CSMTPConnection::OnSendProgress(unsigned, unsigned) {
 
 bool CSMTPConnection::Connect(const std::string& host, int port, const std::string& bindAddress) {
     if (log_) log_->Printf("++CSMTPConnection::Connect (%s:%d)\n", host.c_str(), port);
+    if (connected_) Disconnect();
     socket_.Close();
     replies_.Clear();
     connected_ = false;
