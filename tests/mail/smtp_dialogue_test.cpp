@@ -240,23 +240,72 @@ TEST(SmtpDialogueTest, RefusalsFailWithTheServersText) {
     }
 }
 
-TEST(SmtpDialogueTest, ConnectFailuresSayWhy) {
-    // A port that was free a moment ago has nobody listening.
-    int probe = socket(AF_INET, SOCK_STREAM, 0);
+// Stops the send at the first progress call.
+class CancellingConnection : public CSMTPConnection {
+public:
+    bool OnSendProgress(unsigned, unsigned) override { return false; }
+};
+
+TEST(SmtpDialogueTest, AStoppedSendEndsTheConnection) {
+    SmtpTestServer server;
+    ASSERT_TRUE(server.Started()) << server.ErrorOutput();
+    CancellingConnection smtp;
+    ASSERT_TRUE(smtp.Connect("127.0.0.1", server.Port(), "127.0.0.1")) << smtp.ErrorText();
+    EXPECT_FALSE(smtp.SendMessage(NoteMail("a@example.de", "s", std::string(100000, 'x'))));
+    EXPECT_EQ(smtp.LastError(), CSMTPConnection::kErrorCancelled);
+    EXPECT_EQ(smtp.ErrorText(), "Das Senden wurde abgebrochen.");
+    EXPECT_FALSE(smtp.IsConnected());
+}
+
+// A socket listening on a free loopback port; its port in port.
+int LoopbackListener(int backlog, int& port) {
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t size = sizeof address;
-    ASSERT_EQ(bind(probe, reinterpret_cast<sockaddr*>(&address), size), 0);
-    getsockname(probe, reinterpret_cast<sockaddr*>(&address), &size);
-    close(probe);
-    int port = ntohs(address.sin_port);
+    if (bind(fd, reinterpret_cast<sockaddr*>(&address), size) != 0 || listen(fd, backlog) != 0) {
+        close(fd);
+        return -1;
+    }
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
+    port = ntohs(address.sin_port);
+    return fd;
+}
 
+TEST(SmtpDialogueTest, ConnectFailuresSayWhy) {
+    // A port that was listened on a moment ago has nobody listening now.
+    int port = 0;
+    close(LoopbackListener(1, port));
     CSMTPConnection smtp;
     EXPECT_FALSE(smtp.Connect("127.0.0.1", port, ""));
     EXPECT_EQ(smtp.LastError(), 10061);
     EXPECT_EQ(smtp.ErrorText(), "Der Server '127.0.0.1' nimmt auf Port " + std::to_string(port) +
                                     " keine Verbindung an.");
+
+    // A server whose queue is full does not answer a connect at all.
+    int full = LoopbackListener(0, port);
+    ASSERT_GE(full, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    std::vector<int> waiting;
+    for (int i = 0; i < 3; ++i) {
+        waiting.push_back(socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+        connect(waiting.back(), reinterpret_cast<sockaddr*>(&address), sizeof address);
+    }
+    smtp.SetConnectTimeout(400);
+    auto start = DialogueClock::now();
+    EXPECT_FALSE(smtp.Connect("127.0.0.1", port, ""));
+    EXPECT_LT(DialogueClock::now() - start, 3s);
+    EXPECT_EQ(smtp.LastError(), CSMTPConnection::kErrorTimeout);
+    EXPECT_EQ(
+        smtp.ErrorText(),
+        "Der Server '127.0.0.1' antwortet nicht (Zeitüberschreitung beim Verbindungsaufbau).");
+    for (int fd : waiting) close(fd);
+    close(full);
+
     EXPECT_FALSE(smtp.Connect("", 25, ""));
     EXPECT_EQ(smtp.LastError(), CSMTPConnection::kErrorHostLookup);
     EXPECT_EQ(smtp.ErrorText(), "Der Servername '' ist unbekannt.");
@@ -265,19 +314,12 @@ TEST(SmtpDialogueTest, ConnectFailuresSayWhy) {
 }
 
 TEST(SmtpSocketTest, WritingToAClosedConnectionFailsWithoutSigpipe) {
-    int listener = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), size), 0);
-    ASSERT_EQ(listen(listener, 1), 0);
-    getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size);
-
+    int port = 0;
+    int listener = LoopbackListener(1, port);
+    ASSERT_GE(listener, 0);
     SmtpSocket socket;
     SocketFailure failure;
-    ASSERT_TRUE(socket.Connect("127.0.0.1", ntohs(address.sin_port), "", 2s, failure))
-        << failure.text;
+    ASSERT_TRUE(socket.Connect("127.0.0.1", port, "", 2s, failure)) << failure.text;
     close(accept(listener, nullptr, nullptr));
     close(listener);
     const std::string block(64 * 1024, 'x');

@@ -51,6 +51,8 @@ def parse_options():
                    help="CMD=SECONDS: send the reply to CMD in pieces, one every 0.5 s, "
                         "spread over SECONDS")
     p.add_argument("--silent", action="append", default=[], help="CMD: never answer CMD")
+    p.add_argument("--flood", action="append", default=[],
+                   help="CMD: answer CMD with continuation lines that never end (100 KiB)")
     p.add_argument("--close", action="append", default=[],
                    help="CMD: close the connection instead of answering CMD")
     p.add_argument("--cert", help="certificate (PEM) for TLS")
@@ -66,6 +68,7 @@ def parse_options():
     o.trickle = command_numbers(o.trickle)
     o.silent = {c.upper() for c in o.silent}
     o.close = {c.upper() for c in o.close}
+    o.flood = {c.upper() for c in o.flood}
     return o
 
 
@@ -78,6 +81,10 @@ async def misbehave(server, name):
         return True
     if name in o.close:
         server.transport.close()
+        return True
+    if name in o.flood:
+        for _ in range(1400):
+            await server.push("250-" + "x" * 70)
         return True
     if name in o.delay:
         await asyncio.sleep(o.delay[name])
