@@ -18,4 +18,8 @@ std::string RespMsgFileName(const std::string& id) {
     return RespMsgKey(id) + ".txt";
 }
 
+std::string EmailAccountSection(int profileId) {
+    return "EmailAccount_" + std::to_string(profileId);
+}
+
 }  // namespace cfg

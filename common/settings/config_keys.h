@@ -95,6 +95,16 @@ inline constexpr const char* kDefaultSignatureFile = "Signature.txt";
 
 // [EmailServer]
 inline constexpr IntSetting kEmailServerProfile{kEmailServer, "profile", 0};
+// The account of an e-mail server profile beyond the profile's fields, in a
+// section of its own per profile id: how the connection is secured
+// ("0" plain SMTP with HELO, "1" STARTTLS, "2" TLS from the start), the
+// user name and password of AUTH, and a file of further trusted
+// certificate authorities. Older files have none of it: plain SMTP.
+std::string EmailAccountSection(int profileId);
+inline constexpr const char* kEmailSecurity = "security";
+inline constexpr const char* kEmailUser = "user";
+inline constexpr const char* kEmailPassword = "password";
+inline constexpr const char* kEmailCaFile = "caFile";
 
 // [RelayCall] and [RelayNote] share their keys.
 struct RelaySettings {

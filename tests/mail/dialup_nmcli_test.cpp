@@ -10,6 +10,7 @@
 
 #include "debuglog.h"
 #include "msgbox_recorder.h"
+#include "mail_test_support.h"
 #include "ras_connection.h"
 #include "test_dir.h"
 
@@ -18,45 +19,13 @@ namespace {
 using namespace std::chrono_literals;
 using DialClock = std::chrono::steady_clock;
 
-constexpr const char* kStandInNmcli = R"sh(#!/bin/sh
-here=$(dirname "$0")/..
-{ for a in "$@"; do printf '[%s]' "$a"; done; echo; } >> "$here/calls"
-case "$*" in
-  "-t -f NAME connection show --active")
-    [ -f "$here/show.error" ] && { cat "$here/show.error" >&2; exit 8; }
-    cat "$here/active"; exit 0 ;;
-  "-t -f NAME connection show")
-    cat "$here/profiles"; exit 0 ;;
-esac
-escaped=$(printf '%s' "$4" | sed -e 's/\\/\\\\/g' -e 's/:/\\:/g')
-if [ "$1 $2 $3" = "connection up id" ]; then
-  [ -f "$here/up.hang" ] && exec sleep 60
-  [ -f "$here/up.error" ] && { cat "$here/up.error" >&2; exit "$(cat "$here/up.status")"; }
-  printf '%s\n' "$escaped" >> "$here/active"
-  echo "Connection successfully activated (D-Bus active path: /org/freedesktop/NetworkManager/ActiveConnection/7)"
-  exit 0
-fi
-if [ "$1 $2 $3" = "connection down id" ]; then
-  grep -qxF -- "$escaped" "$here/active" || { echo "Error: '$4' is not an active connection." >&2; exit 10; }
-  if [ ! -f "$here/down.stays" ]; then
-    grep -vxF -- "$escaped" "$here/active" > "$here/active.new"
-    mv "$here/active.new" "$here/active"
-  fi
-  echo "Connection '$4' successfully deactivated"
-  exit 0
-fi
-echo "Error: unexpected arguments $*" >&2
-exit 2
-)sh";
-
 const std::string kShowActive = "[-t][-f][NAME][connection][show][--active]";
 
 class DialupNmcliTest : public testing::Test {
 protected:
     DialupNmcliTest() : savedPath_(getenv("PATH") ? getenv("PATH") : "") {
         std::filesystem::create_directory(dir_.File("bin"));
-        dir_.Put("bin/nmcli", kStandInNmcli);
-        chmod(dir_.File("bin/nmcli").c_str(), 0755);
+        mailtest::WriteStandInNmcli(dir_.File("bin"));
         dir_.Put("profiles", "Arcor\nT-Online DSL\nVPN\\: Büro\n");
         dir_.Put("active", "");
         dir_.Put("Telvora.cfg", "[Parameters]\ndebug=1\n");

@@ -1,15 +1,49 @@
 #include "mail_test_support.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
 #include <cstdlib>
+#include <fstream>
 #include <stdexcept>
 #include <thread>
 
 namespace mailtest {
 
 namespace {
+
+constexpr const char* kStandInNmcliScript = R"sh(#!/bin/sh
+here=$(dirname "$0")/..
+{ for a in "$@"; do printf '[%s]' "$a"; done; echo; } >> "$here/calls"
+case "$*" in
+  "-t -f NAME connection show --active")
+    [ -f "$here/show.error" ] && { cat "$here/show.error" >&2; exit 8; }
+    cat "$here/active"; exit 0 ;;
+  "-t -f NAME connection show")
+    cat "$here/profiles"; exit 0 ;;
+esac
+escaped=$(printf '%s' "$4" | sed -e 's/\\/\\\\/g' -e 's/:/\\:/g')
+if [ "$1 $2 $3" = "connection up id" ]; then
+  [ -f "$here/up.hang" ] && exec sleep 60
+  [ -f "$here/up.error" ] && { cat "$here/up.error" >&2; exit "$(cat "$here/up.status")"; }
+  printf '%s\n' "$escaped" >> "$here/active"
+  echo "Connection successfully activated (D-Bus active path: /org/freedesktop/NetworkManager/ActiveConnection/7)"
+  exit 0
+fi
+if [ "$1 $2 $3" = "connection down id" ]; then
+  [ -f "$here/down.hang" ] && exec sleep 20
+  grep -qxF -- "$escaped" "$here/active" || { echo "Error: '$4' is not an active connection." >&2; exit 10; }
+  if [ ! -f "$here/down.stays" ]; then
+    grep -vxF -- "$escaped" "$here/active" > "$here/active.new"
+    mv "$here/active.new" "$here/active"
+  fi
+  echo "Connection '$4' successfully deactivated"
+  exit 0
+fi
+echo "Error: unexpected arguments $*" >&2
+exit 2
+)sh";
 
 using namespace std::chrono_literals;
 
@@ -227,6 +261,16 @@ std::vector<MailRecord> SmtpTestServer::Messages(std::size_t count,
         if (records.size() >= count || std::chrono::steady_clock::now() >= deadline) return records;
         std::this_thread::sleep_for(20ms);
     }
+}
+
+}  // namespace mailtest
+
+namespace mailtest {
+
+void WriteStandInNmcli(const std::string& binDir) {
+    std::string path = binDir + "/nmcli";
+    std::ofstream(path, std::ios::binary) << kStandInNmcliScript;
+    chmod(path.c_str(), 0755);
 }
 
 }  // namespace mailtest

@@ -35,6 +35,13 @@ struct Certificates {
 // Made with the openssl tool once per test process.
 const Certificates& TestCertificates();
 
+// A stand-in for NetworkManager's nmcli as binDir/nmcli, to be put first
+// on PATH. It records each call as one line of bracketed arguments in
+// binDir/../calls and answers from files beside binDir: "profiles" and
+// "active" (one name a line, as nmcli -t escapes them), "up.error" with
+// "up.status" (a failing up), "up.hang", "down.hang", "down.stays" and "show.error".
+void WriteStandInNmcli(const std::string& binDir);
+
 class SmtpTestServer {
 public:
     // Starts smtp_server.py with options (see its --help) and waits until

@@ -14,21 +14,28 @@ int main(int argc, char** argv) {
     DebugLog log;
     log.Init(JoinPath(InstallDir(), "Velo.log"), SettingsFilePath());
     std::vector<std::string> args(argv + 1, argv + argc);
-    // Only sending needs the line; the store commands work without CAPI.
-    bool sending = !args.empty() && (args[0] == "send" || args[0] == "sms");
     CliContext context{StoreDir(), SettingsFilePath(), nullptr, "Telvora 0.1 (telvora)", &log};
-    if (sending) {
-        // An exchange that goes away in the middle of a send must not end
-        // telvora on a write to its socket: the write fails, and the send
-        // reports it.
-        std::signal(SIGPIPE, SIG_IGN);
-        RCOInitLinkDLL(TRUE);
-        context.makeLink = ServerNoteLinkFactory(JoinPath(InstallDir(), "telvora"));
-        context.smsLinks = [&log](unsigned long replySteps) {
-            return CentreSmsLinkFactory(&log, replySteps);
-        };
-    }
+    // An exchange or a mail server that goes away in the middle of a send
+    // must not end telvora on a write to its socket: the write fails, and
+    // the send reports it.
+    std::signal(SIGPIPE, SIG_IGN);
+    // Only a call needs the line: the link library binds CAPI when the
+    // first call is made, not for the store commands or an e-mail.
+    bool linkStarted = false;
+    auto startLink = [&linkStarted] {
+        if (!linkStarted) RCOInitLinkDLL(TRUE);
+        linkStarted = true;
+    };
+    NoteLinkFactory noteLinks = ServerNoteLinkFactory(JoinPath(InstallDir(), "telvora"));
+    context.makeLink = [startLink, noteLinks] {
+        startLink();
+        return noteLinks();
+    };
+    context.smsLinks = [startLink, &log](unsigned long replySteps) {
+        startLink();
+        return CentreSmsLinkFactory(&log, replySteps);
+    };
     int status = RunTelvoraCli(args, context, std::cout, std::cerr);
-    if (sending) RCOExitLinkDLL();
+    if (linkStarted) RCOExitLinkDLL();
     return status;
 }

@@ -38,7 +38,13 @@ constexpr const char* kUsage =
     "                                            Handynummer) in \"SendNotes\" anlegen; das\n"
     "                                            Netz ergibt sich aus der Vorwahl, wenn es\n"
     "                                            nicht genannt ist\n"
-    "  send ID                                   eine Notiz aus \"SendNotes\" senden\n"
+    "  new --email ADRESSE [--cc LISTE] NAME BETREFF (--text TEXT | --file DATEI)\n"
+    "                                            eine E-Mail in \"SendNotes\" anlegen\n"
+    "  send ID [--reply-timeout MS]              einen Eintrag aus \"SendNotes\" senden: eine\n"
+    "                                            Notiz über ISDN, eine SMS an ihr SMS-Center,\n"
+    "                                            eine E-Mail über das E-Mail-Server-Profil\n"
+    "                                            (höchstens MS Millisekunden auf jede Antwort\n"
+    "                                            des Servers warten)\n"
     "  sms ID [ORDNER]                           eine SMS-Notiz senden (ORDNER: SendNotes)\n"
     "  sms --all D1|D2|EPlus [ORDNER]            alle SMS-Notizen eines Netzes in einem Anruf\n"
     "                                            beim SMS-Center senden\n"
@@ -130,6 +136,22 @@ private:
     bool success_ = false;
 };
 
+// The mail dialog as printed lines: each step, then the end state.
+class PrintedMailProgress : public MailProgress {
+public:
+    explicit PrintedMailProgress(std::ostream& out) : out_(out) {}
+    void Status(const std::string& text) override {
+        out_ << PrintableText(text, true) << "\n" << std::flush;
+    }
+    void Report(bool success) override {
+        out_ << (success ? "Email wurde gesendet!" : "Email konnte nicht gesendet werden!") << "\n"
+             << std::flush;
+    }
+
+private:
+    std::ostream& out_;
+};
+
 class Cli {
 public:
     Cli(const CliContext& context, std::ostream& out, std::ostream& err)
@@ -149,8 +171,13 @@ public:
         if (command == "list" && rest.size() == 1) return List(rest[0]);
         if (command == "show" && rest.size() == 2) return Show(rest[0], rest[1]);
         if (command == "new" && !rest.empty() && rest[0] == "--sms") return NewSms(rest);
+        if (command == "new" && !rest.empty() && rest[0] == "--email") return NewEmail(rest);
         if (command == "new" && rest.size() == 5) return New(rest, kNoteType);
-        if (command == "send" && rest.size() == 1) return Send(rest[0]);
+        if (command == "send" && rest.size() == 1) return Send(rest[0], -1);
+        if (command == "send" && rest.size() == 3 && rest[1] == "--reply-timeout") {
+            long ms = 0;
+            if (ParseId(rest[2], ms) && ms > 0 && ms <= 3600000) return Send(rest[0], ms);
+        }
         if (command == "sms" && !rest.empty()) return Sms(rest);
         if (command == "take" && rest.empty()) return WithDoc([&] { return Take(false); });
         if (command == "take" && rest == std::vector<std::string>{"--watch"})
@@ -356,10 +383,35 @@ private:
         return std::nullopt;
     }
 
-    int New(const std::vector<std::string>& a, int type) {
-        auto number = Field(a[0], "Die Rufnummer", NoteItem::kMaxNumberChars);
-        if (!number) return 1;
-        if (!IsDiallableNumber(*number)) {
+    // "--email", the address, perhaps "--cc LISTE", then what a note has.
+    int NewEmail(std::vector<std::string> a) {
+        a.erase(a.begin());
+        std::string cc;
+        if (a.size() == 7 && a[1] == "--cc") {
+            cc = a[2];
+            a.erase(a.begin() + 1, a.begin() + 3);
+        }
+        if (a.size() != 5) {
+            err_ << "Falsche Angaben für 'new --email'.\n";
+            return Usage();
+        }
+        return New(a, note_kind::kEmail, cc);
+    }
+
+    int New(const std::vector<std::string>& a, int type, const std::string& ccGiven = "") {
+        bool email = type == note_kind::kEmail;
+        // An address list may fill a whole value; a number what a record leaves it.
+        auto number = Field(a[0], email ? "Die Adresse" : "Die Rufnummer",
+                            email ? SettingsFile::kMaxValueChars : NoteItem::kMaxNumberChars);
+        auto cc = number ? Field(ccGiven, "Cc", SettingsFile::kMaxValueChars) : std::nullopt;
+        if (!number || !cc) return 1;
+        if (email && !RecipientKind(type, *number)) {
+            char text[512];
+            std::snprintf(text, sizeof text, kWrongRecipientFormat, PrintableText(*number).c_str());
+            err_ << text << "\nEine E-Mail-Adresse hat die Form name@domain.de.\n";
+            return 1;
+        }
+        if (!email && !IsDiallableNumber(*number)) {
             char text[512];
             std::snprintf(text, sizeof text, kWrongRecipientFormat, PrintableText(*number).c_str());
             err_ << text
@@ -393,7 +445,7 @@ private:
             TooLong(source);
             return 1;
         }
-        if (type != kNoteType && Utf8Chars(text) > kMaxSmsChars) {
+        if (IsSmsKind(type) && Utf8Chars(text) > kMaxSmsChars) {
             err_ << "Sie haben die Maximale Anzahl der Zeichen überschritten!\n"
                  << "Eine SMS darf höchstens " << kMaxSmsChars << " Zeichen haben; " << source
                  << " hat " << Utf8Chars(text) << ". Bitte kürzen Sie den Text.\n";
@@ -402,7 +454,8 @@ private:
         return WithDoc([&] {
             NoteItem note;
             note.SetNumber(NoteItem::kType, type);
-            note.Set(NoteItem::kNumber, *number);
+            note.Set(email ? NoteItem::kAddress : NoteItem::kNumber, *number);
+            if (email) note.Set(NoteItem::kInfo, *cc);
             // As the composer stores them, so that no field is empty.
             note.Set(NoteItem::kName, name->empty() ? "Unbekannt" : *name);
             note.Set(NoteItem::kSubject, subject->empty() ? "---" : *subject);
@@ -414,15 +467,30 @@ private:
         });
     }
 
-    int Send(const std::string& idText) {
+    // Sends an item of SendNotes by its type: a note over the ISDN line, an
+    // SMS through its network's centre, an e-mail through the e-mail server
+    // profile (replyTimeoutMs > 0 shortens the server's minute).
+    int Send(const std::string& idText, long replyTimeoutMs) {
         long id = 0;
         if (!ParseId(idText, id)) return BadId(idText);
-        if (!context_.makeLink) {
-            err_ << "Die ISDN-Verbindung steht in diesem Programm nicht zur Verfügung.\n";
-            return 1;
-        }
         return WithDoc([&] {
+            NoteItem* item = doc_.Folder(kSendNotes).Find(id);
+            int type = item ? item->Type() : kNoteType;
             SettingsFile settings(context_.configFile);
+            if (type == note_kind::kEmail) {
+                MailSender sender(settings, context_.log);
+                if (replyTimeoutMs > 0) sender.SetReplyTimeout(static_cast<int>(replyTimeoutMs));
+                PrintedMailProgress progress(out_);
+                return doc_.SendMail(id, kSendNotes, sender, progress) ? 0 : 1;
+            }
+            if (IsSmsKind(type)) {
+                if (!context_.smsLinks) return NoLine();
+                SmsSender sender(settings, context_.smsLinks(~0ul));
+                sender.SetLog(context_.log);
+                PrintedSmsProgress progress(out_);
+                return doc_.SendSms(id, kSendNotes, sender, progress) ? 0 : 1;
+            }
+            if (!context_.makeLink) return NoLine();
             NoteSender sender(settings, context_.makeLink, context_.programId);
             PrintedProgress progress(out_);
             if (doc_.SendNote(id, kSendNotes, sender, progress)) return 0;
@@ -433,6 +501,11 @@ private:
             }
             return 1;
         });
+    }
+
+    int NoLine() {
+        err_ << "Die ISDN-Verbindung steht in diesem Programm nicht zur Verfügung.\n";
+        return 1;
     }
 
     // sms ID [ORDNER] or sms --all NETZ [ORDNER], each with --reply-steps N.
@@ -472,10 +545,7 @@ private:
         } else if (!ParseId(a[0], id)) {
             return BadId(a[0]);
         }
-        if (!context_.smsLinks) {
-            err_ << "Die ISDN-Verbindung steht in diesem Programm nicht zur Verfügung.\n";
-            return 1;
-        }
+        if (!context_.smsLinks) return NoLine();
         return WithDoc([&] {
             SettingsFile settings(context_.configFile);
             SmsSender sender(settings, context_.smsLinks(replySteps));

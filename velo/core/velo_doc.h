@@ -21,6 +21,7 @@
 #include "note_folder.h"
 #include "note_folders.h"
 #include "note_sender.h"
+#include "mail_sender.h"
 #include "sms_sender.h"
 
 class CVeloDoc {
@@ -94,6 +95,9 @@ public:
     bool SendAllSms(int folder, int network, SmsSender& sender, SmsProgress& progress,
                     int* failed = nullptr);
     bool SetState(long noteId, int folder, int state);
+    // Sends an e-mail note of this folder through the e-mail server
+    // profile; it moves to "OutNotes" as soon as the server took it.
+    bool SendMail(long noteId, int folder, MailSender& sender, MailProgress& progress);
     // The number and text of an SMS note, or none when it is not there.
     std::optional<SmsToSend> SmsOf(long noteId, int folder);
 

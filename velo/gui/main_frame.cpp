@@ -350,7 +350,8 @@ void CMainFrame::UpdateCommands() {
     Action("edit")->setEnabled(any && item->Type() != static_cast<int>(NoteType::Call) &&
                                item->Type() != static_cast<int>(NoteType::File));
     Action("send")->setEnabled(any && (item->Type() == static_cast<int>(NoteType::Note) ||
-                                       IsSmsKind(item->Type())));
+                                       IsSmsKind(item->Type()) ||
+                                       item->Type() == note_kind::kEmail));
     Action("reply")->setEnabled(any && item->Type() == static_cast<int>(NoteType::Note) &&
                                 folder == kInNotes);
     Action("delete")->setEnabled(any);

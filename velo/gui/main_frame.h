@@ -28,6 +28,7 @@ class QSystemTrayIcon;
 class DebugLog;
 class CSendDlg;
 class CSendSMSDlg;
+class CMailDlg;
 struct ComposerResult;
 
 struct MainFrameServices {
@@ -42,6 +43,9 @@ struct MainFrameServices {
     // not at hand.
     SmsLinkFactory makeSmsLink = nullptr;
     std::function<void(CSendSMSDlg&)> onSmsDialog = nullptr;
+    std::function<void(CMailDlg&)> onMailDialog = nullptr;
+    // Shorter than the mail server's minute where a test needs it; 0 keeps it.
+    int mailReplyTimeoutMs = 0;
 };
 
 class CMainFrame : public QMainWindow {
@@ -96,6 +100,7 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    void SendMailItem(int folder, long id);
     void RunSmsDialog(int folder, const std::function<bool(SmsSender&, SmsProgress&)>& send);
     void CreateActions();
     void CreateStatusBar();

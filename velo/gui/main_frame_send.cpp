@@ -5,6 +5,7 @@
 #include "composer.h"
 #include "composer_dialog.h"
 #include "folder_view.h"
+#include "mail_dialog.h"
 #include "main_frame.h"
 #include "mobile_networks.h"
 #include "msgbox.h"
@@ -19,6 +20,10 @@ void CMainFrame::SendItem() {
     int folder = -1;
     auto item = SelectedItem(&folder);
     if (!item || sending_) return;
+    if (item->Type() == note_kind::kEmail) {
+        SendMailItem(folder, item->NoteId());
+        return;
+    }
     if (IsSmsKind(item->Type())) {
         long id = item->NoteId();
         Log("SMS senden: " + std::to_string(id) + " an " + item->Get(NoteItem::kNumber));
@@ -86,6 +91,25 @@ void CMainFrame::RunSmsDialog(int folder,
     if (closeAfterSend_) close();
 }
 
+void CMainFrame::SendMailItem(int folder, long id) {
+    SettingsFile settings(services_.configFile);
+    MailSender sender(settings, services_.log);
+    if (services_.mailReplyTimeoutMs > 0) sender.SetReplyTimeout(services_.mailReplyTimeoutMs);
+    Log("Email senden: " + std::to_string(id));
+    sending_ = true;
+    QPointer<CMailDlg> dialog = new CMailDlg(this);
+    if (services_.onMailDialog) services_.onMailDialog(*dialog);
+    bool sent =
+        dialog->Start([&](MailProgress& p) { return doc_.SendMail(id, folder, sender, p); });
+    Log(sent ? "Email senden: gesendet" : "Email senden: nicht gesendet");
+    folders_->UpdateLabel(kOutNotes);
+    AfterChange(folder);
+    if (dialog && !closeAfterSend_) dialog->WaitForClose();
+    delete dialog;
+    sending_ = false;
+    if (closeAfterSend_) close();
+}
+
 // After the composer stored a message: it shows in its folder, selected,
 // and goes out at once when the user asked for that.
 void CMainFrame::AfterComposed(const ComposerResult& result) {
@@ -97,15 +121,7 @@ void CMainFrame::AfterComposed(const ComposerResult& result) {
     }
     list_->SelectId(result.noteId);
     if (!result.sendNow) return;
-    auto item = SelectedItem();
-    if (item && (item->Type() == static_cast<int>(NoteType::Note) || IsSmsKind(item->Type()))) {
-        SendItem();
-    } else if (item) {
-        ShowMessageBox(
-            "Die Nachricht steht in SendNotes. E-Mails kann diese Version "
-            "von velo noch nicht senden.",
-            kAppCaption, MB_ICONINFORMATION);
-    }
+    if (SelectedItem()) SendItem();
 }
 
 void CMainFrame::NewNote() {
