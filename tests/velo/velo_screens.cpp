@@ -3,7 +3,9 @@
 // line), fills A's store, and writes PNG pictures of the main window, the
 // composer for each type, the send dialog during and after a send to the
 // number in $VELO_SCREENS_RECEIVER, the SMS dialog during and after sending
-// all D1 notes to the SMS centre that A's configuration names, and a reply. Run by scripts/screenshots
+// all D1 notes to the SMS centre that A's configuration names, the mail
+// dialog after sending an e-mail note through A's e-mail server profile,
+// and a reply. Run by scripts/screenshots
 // under Xvfb; not a test.
 #include <QApplication>
 #include <QCheckBox>
@@ -22,6 +24,7 @@
 #include "folder_view.h"
 #include "gui_wait_hook.h"
 #include "locations.h"
+#include "mail_dialog.h"
 #include "main_frame.h"
 #include "mobile_networks.h"
 #include "note_folders.h"
@@ -51,7 +54,8 @@ long Add(CVeloDoc& doc, int folder, NoteType type, const char* name, const char*
     NoteItem n(when);
     n.SetNumber(NoteItem::kType, static_cast<long>(type));
     n.Set(NoteItem::kName, name);
-    n.Set(NoteItem::kNumber, number);
+    // An e-mail's recipient is its address.
+    n.Set(type == NoteType::Email ? NoteItem::kAddress : NoteItem::kNumber, number);
     n.Set(NoteItem::kSubject, subject);
     n.SetNumber(NoteItem::kRead, read ? 1 : 0);
     if (type == NoteType::Call) {
@@ -106,8 +110,8 @@ int main(int argc, char** argv) {
         "Komme zehn Minuten später.", true, t + 30);
     Add(doc, kSendNotes, NoteType::D1Sms, "Ilse", "0171 7654321", "---", "Schöne Grüße aus Köln!",
         true, t + 45);
-    Add(doc, kSendNotes, NoteType::Email, "Dieter", "", "Angebot", "Anbei das Angebot.", true,
-        t + 120);
+    long mail = Add(doc, kSendNotes, NoteType::Email, "Dieter", "dieter@example.org", "Angebot",
+                    "Anbei das Angebot.", true, t + 120);
     long fromHans = Add(doc, kInNotes, NoteType::Note, "Hans Huber", "089 555 123", "Termin",
                         "Hallo Anna,\npasst Dir Dienstag um 10 Uhr?\nHans", false, t + 300);
     Add(doc, kInNotes, NoteType::Note, "Eva Engel", "040 777 88", "Unterlagen",
@@ -152,6 +156,18 @@ int main(int argc, char** argv) {
         });
         poll->start(100);
     };
+    services.onMailDialog = [](CMailDlg& dialog) {
+        QPointer<CMailDlg> d(&dialog);
+        auto* poll = new QTimer(&dialog);
+        QObject::connect(poll, &QTimer::timeout, &dialog, [d, poll] {
+            auto* ok = d ? d->findChild<QPushButton*>("ok") : nullptr;
+            if (!ok || !ok->isEnabled()) return;
+            poll->stop();
+            Save(d, "mail-after");
+            ok->click();
+        });
+        poll->start(100);
+    };
     CMainFrame frame(doc, services);
     frame.RestoreLayout();
     frame.resize(900, 560);
@@ -174,6 +190,9 @@ int main(int argc, char** argv) {
     frame.SendItem();
     Save(&frame, "main-window-after-send");
     frame.SendAllSms(note_kind::kD1Sms);
+    frame.Folders()->SelectFolder(kSendNotes);
+    frame.List()->SelectId(mail);
+    frame.SendItem();
 
     // The reply opens the composer on the prepared note.
     frame.Folders()->SelectFolder(kInNotes);
