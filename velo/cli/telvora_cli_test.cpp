@@ -225,3 +225,23 @@ TEST_F(TelvoraCliTest, SmsWithoutTheLineOrWithWrongArgumentsSaysWhy) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(TelvoraCliTest, NewEmailNotesKeepAddressAndCopiesAndRefuseWhatIsNoAddress) {
+    ASSERT_EQ(Run({"new", "--email", "bernd@example.org", "--cc", "c@example.org; Dora <d@x.de>",
+                   "Bernd", "Grüße", "--text", "Hallo"}),
+              0)
+        << err_.str();
+    std::string id = out_.str().substr(0, out_.str().size() - 1);
+    ASSERT_EQ(Run({"show", "SendNotes", id}), 0);
+    EXPECT_NE(out_.str().find("Typ: Email\n"), std::string::npos) << out_.str();
+    EXPECT_NE(out_.str().find("Info/Dienst: c@example.org; Dora <d@x.de>\n"), std::string::npos);
+    EXPECT_NE(out_.str().find("Betreff: Grüße\n"), std::string::npos);
+    EXPECT_EQ(Run({"new", "--email", "bernd.example.org", "B", "S", "--text", "x"}), 1);
+    EXPECT_NE(err_.str().find("hat ein falsches Format"), std::string::npos);
+    EXPECT_EQ(Run({"new", "--email", "b@example", "B", "S", "--text", "x"}), 1);
+    EXPECT_EQ(Run({"new", "--email", "b@example.org", "--cc"}), 2);
+}
+
+}  // namespace
