@@ -43,6 +43,7 @@ inline constexpr int kProviderFields = 3;
 inline constexpr int kTariffPlanFields = 2;
 inline constexpr int kTariffEntryFields = 6;
 inline constexpr int kTemplateProfileFields = 5;
+inline constexpr int kFilterProfileFields = 11;
 // The field of a template profile that the user knows it by.
 inline constexpr size_t kTemplateName = 1;
 // The section of one tariff plan's entries: "CBCT_%02d" of the plan number.

@@ -16,7 +16,11 @@ enum NoteState {
     kStateReceived = 0,  // received while forwarding was off
     kStateCreated = 1,   // created in velo
     kStateSent = 2,
-    kStateWaitingRelay = 3  // received while forwarding was on
+    kStateWaitingRelay = 3,  // received while forwarding was on
+    kStateHandedToRelay = 4,  // the relay program was started for it
+    kStateRelayed = 5,        // relayed; it lies in "RelayedNotes"
+    // A filter held it back: state 0 again, as received without forwarding.
+    kStateHeldBack = kStateReceived
 };
 
 class NoteItem {

@@ -20,6 +20,9 @@
 #include "note_folders.h"
 #include "note_handoff.h"
 #include "notify_thread.h"
+#include "paths.h"
+#include "relay_thread.h"
+#include "relayed_items.h"
 #include "profile_document.h"
 #include "settings_file.h"
 #include "textcodec.h"
@@ -152,6 +155,29 @@ private:
     std::ostream& out_;
 };
 
+// What became of an item that forwarding looks at: waiting, handed to
+// relay (and how its last run failed), relayed, or held back by a filter;
+// "" for anything else.
+std::string RelayStatus(const NoteItem& n, int folder, const std::string& configFile) {
+    if (folder != kInNotes && folder != kPhoneCalls && folder != kRelayedNotes) return "";
+    switch (n.Number(NoteItem::kState)) {
+        case kStateWaitingRelay:
+            return "wartet auf Weiterleitung";
+        case kStateHandedToRelay: {
+            std::string failure = SettingsFile(configFile).ReadText(
+                "RelayFailures", std::to_string(n.NoteId()).c_str(), "");
+            return failure.empty() ? "an relay übergeben"
+                                   : "Weiterleitung fehlgeschlagen: " + failure;
+        }
+        case kStateRelayed:
+            return "weitergeleitet";
+        case kStateHeldBack:
+            return IsHeldBackByFilter(configFile, n.NoteId()) ? "durch Filter zurückgehalten" : "";
+        default:
+            return "";
+    }
+}
+
 class Cli {
 public:
     Cli(const CliContext& context, std::ostream& out, std::ostream& err)
@@ -248,7 +274,10 @@ private:
                      << NoteItem::FormatDateTime(n.Number(NoteItem::kDateTime)) << "\t"
                      << PrintableText(n.Get(NoteItem::kName)) << "\t"
                      << PrintableText(n.Get(NoteItem::kNumber)) << "\t"
-                     << PrintableText(n.Get(NoteItem::kSubject)) << "\n";
+                     << PrintableText(n.Get(NoteItem::kSubject));
+                std::string relay = RelayStatus(n, f, context_.configFile);
+                if (!relay.empty()) out_ << "\t" << PrintableText(relay);
+                out_ << "\n";
             }
             out_ << doc_.Folder(f).StatusText() << "\n";
             return 0;
@@ -276,6 +305,8 @@ private:
                     value = NoteItem::FormatDateTime(n.Number(NoteItem::kDateTime));
                 out_ << NoteItem::ColumnTitle(field) << ": " << PrintableText(value) << "\n";
             }
+            std::string relay = RelayStatus(n, f, context_.configFile);
+            if (!relay.empty()) out_ << "Weiterleitung: " << PrintableText(relay) << "\n";
             out_ << "\n" << PrintableText(doc_.ReadText(n, f), true) << "\n" << std::flush;
             return doc_.MarkRead(id, f) ? 0 : 1;
         });
@@ -588,15 +619,30 @@ private:
             stop.sa_handler = StopWatching;
             for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &stop, nullptr);
         }
+        auto applyRelayed = [&] {
+            std::vector<long> relayed = TakeRelayedItems(context_.configFile);
+            if (relayed.empty()) return;
+            doc_.ApplyRelayed(relayed);
+            for (long id : relayed) out_ << "RelayedNotes\t" << id << "\tweitergeleitet\n";
+            out_ << std::flush;
+        };
         doc_.TakeHandedOverItems(print, setAside);
+        applyRelayed();
         if (!watch) return 0;
+        // As velo does: the relay thread forwards what waits, woken whenever
+        // something was taken in.
+        RelayDispatcher dispatcher(context_.configFile, ProgramDir(), context_.log);
+        CRelayThread relay(doc_, dispatcher);
+        relay.Start();
         auto next = std::chrono::steady_clock::now();
         while (!g_stop) {
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
             if (std::chrono::steady_clock::now() < next + CNotifyThread::kPeriod) continue;
             next = std::chrono::steady_clock::now();
-            doc_.TakeHandedOverItems(print, setAside);
+            if (doc_.TakeHandedOverItems(print, setAside) > 0) relay.Wake();
+            applyRelayed();
         }
+        relay.Stop();
         return 0;
     }
 

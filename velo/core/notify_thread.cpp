@@ -1,5 +1,8 @@
 #include "notify_thread.h"
 
+#include "relay_thread.h"
+#include "relayed_items.h"
+
 void CNotifyThread::Start() {
     if (thread_.joinable()) return;
     stop_ = false;
@@ -19,7 +22,13 @@ void CNotifyThread::Run() {
     std::unique_lock<std::mutex> lock(mutex_);
     while (!wake_.wait_for(lock, kPeriod, [this] { return stop_; })) {
         lock.unlock();
-        doc_.TakeHandedOverItems(onItem_);
+        Pass();
         lock.lock();
     }
+}
+
+void CNotifyThread::Pass() {
+    if (doc_.TakeHandedOverItems(onItem_) > 0 && relay_) relay_->Wake();
+    std::vector<long> relayed = TakeRelayedItems(doc_.ConfigFile());
+    if (!relayed.empty() && doc_.ApplyRelayed(relayed) > 0 && onRelayed_) onRelayed_();
 }

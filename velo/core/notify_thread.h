@@ -1,5 +1,6 @@
 // velo's notify thread: once a second it takes what the answering station
-// handed over into the open document.
+// handed over into the open document, wakes the relay thread when it took
+// something, and applies what relay programs report as relayed.
 #pragma once
 
 #include <condition_variable>
@@ -16,6 +17,15 @@ public:
 
     explicit CNotifyThread(CVeloDoc& doc, ItemTaken onItem = {})
         : doc_(doc), onItem_(std::move(onItem)) {}
+
+    // Before Start: the relay thread to wake, and what to call when relayed
+    // items moved to "RelayedNotes" (the views refresh).
+    void SetRelay(class CRelayThread* relay, std::function<void()> onRelayed = {}) {
+        relay_ = relay;
+        onRelayed_ = std::move(onRelayed);
+    }
+    // One pass, on the caller's thread (tests, telvora take).
+    void Pass();
     ~CNotifyThread() { Stop(); }
 
     void Start();
@@ -27,6 +37,8 @@ private:
 
     CVeloDoc& doc_;
     ItemTaken onItem_;
+    class CRelayThread* relay_ = nullptr;
+    std::function<void()> onRelayed_;
     std::mutex mutex_;
     std::condition_variable wake_;
     bool stop_ = false;

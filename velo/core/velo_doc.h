@@ -94,12 +94,26 @@ public:
     // failed, when given, counts the messages that the centre did not take.
     bool SendAllSms(int folder, int network, SmsSender& sender, SmsProgress& progress,
                     int* failed = nullptr);
-    bool SetState(long noteId, int folder, int state);
+    // quiet: an item that is gone is no message to the user (a background
+    // thread that raced with a move or a delete).
+    bool SetState(long noteId, int folder, int state, bool quiet = false);
     // Sends an e-mail note of this folder through the e-mail server
     // profile; it moves to "OutNotes" as soon as the server took it.
     bool SendMail(long noteId, int folder, MailSender& sender, MailProgress& progress);
     // The number and text of an SMS note, or none when it is not there.
     std::optional<SmsToSend> SmsOf(long noteId, int folder);
+
+    // Copies of the items of a folder that wait to be relayed (state 3),
+    // in list order, with the paths of their text files.
+    struct WaitingItem {
+        NoteItem item;
+        std::string textFile;
+    };
+    std::vector<WaitingItem> ItemsWaitingRelay(int folder);
+    // The relay program reported these ids: each found in "InNotes", else
+    // in "PhoneCalls", becomes state 5 and moves to "RelayedNotes", in one
+    // write each. Returns how many moved.
+    int ApplyRelayed(const std::vector<long>& ids);
 
     // Takes everything the answering station handed over, calls before
     // notes, into "PhoneCalls" and "InNotes", in one step with clearing the

@@ -29,11 +29,11 @@ std::optional<SmsToSend> CVeloDoc::SmsOf(long noteId, int folder) {
     return sms;
 }
 
-bool CVeloDoc::SetState(long noteId, int folder, int state) {
+bool CVeloDoc::SetState(long noteId, int folder, int state, bool quiet) {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     NoteItem* item = folders_[folder]->Find(noteId);
     if (!item) {
-        AccessError();
+        if (!quiet) AccessError();
         return false;
     }
     std::string before = item->Get(NoteItem::kState);

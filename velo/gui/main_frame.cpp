@@ -386,6 +386,12 @@ void CMainFrame::OnItemTaken(const NoteItem& item, int folder) {
     }
 }
 
+void CMainFrame::OnItemsRelayed() {
+    Log("Weitergeleitet: nach RelayedNotes verschoben");
+    for (int folder : {kInNotes, kPhoneCalls, kRelayedNotes}) folders_->UpdateLabel(folder);
+    if (list_->Folder() >= 0) AfterChange(list_->Folder());
+}
+
 void CMainFrame::ToggleRelay(bool calls) {
     SettingsFile settings(services_.configFile);
     const IntSetting& key = calls ? cfg::kRelayCallKeys.relay : cfg::kRelayNoteKeys.relay;

@@ -64,6 +64,8 @@ public:
 
     // The notify thread took an item into a folder (on the GUI thread).
     void OnItemTaken(const NoteItem& item, int folder);
+    // Relayed items moved to "RelayedNotes" (on the GUI thread).
+    void OnItemsRelayed();
     // Another start asked for the window.
     void RestoreFromOtherStart();
     // Brings the window back from the tray or from being minimised.

@@ -20,6 +20,7 @@
 #include "main_frame.h"
 #include "msgbox.h"
 #include "notify_thread.h"
+#include "relay_thread.h"
 #include "old_address_list.h"
 #include "paths.h"
 #include "qt_message_box.h"
@@ -146,14 +147,24 @@ int RunVelo(int argc, char** argv) {
     frame->ShowAtStart();
     EndOnSignals(frame.get());
 
+    // The notify and relay threads start together after the delay; relay
+    // lies beside velo.
+    RelayDispatcher dispatcher(SettingsFilePath(), ProgramDir(), &log);
+    std::unique_ptr<CRelayThread> relay;
     std::unique_ptr<CNotifyThread> notify;
     QTimer::singleShot(kNotifyStartDelay, frame.get(), [&] {
         CMainFrame* window = frame.get();
+        relay = std::make_unique<CRelayThread>(doc, dispatcher);
         notify = std::make_unique<CNotifyThread>(doc, [window](const NoteItem& item, int folder) {
             QMetaObject::invokeMethod(
                 window, [window, item, folder] { window->OnItemTaken(item, folder); },
                 Qt::QueuedConnection);
         });
+        notify->SetRelay(relay.get(), [window] {
+            QMetaObject::invokeMethod(window, [window] { window->OnItemsRelayed(); },
+                                      Qt::QueuedConnection);
+        });
+        relay->Start();
         notify->Start();
         log.Write("CVeloApp: Benachrichtigung gestartet\n");
     });
@@ -163,6 +174,7 @@ int RunVelo(int argc, char** argv) {
     int status = app.exec();
     SignalGuiQuit();
     if (notify) notify->Stop();
+    if (relay) relay->Stop();
     frame.reset();
     doc.Close();
     log.Write("CVeloApp::ExitInstance()\n");
