@@ -101,30 +101,54 @@ int ConnectWithin(int fd, const sockaddr_in& to, milliseconds limit) {
 
 int WinSockError(int error) {
     switch (error) {
-        case EINTR: return 10004;
-        case EBADF: return 10009;
-        case EACCES: return 10013;
-        case EINVAL: return 10022;
-        case EMFILE: return 10024;
-        case EAGAIN: return 10035;
-        case EINPROGRESS: return 10036;
-        case ENOTSOCK: return 10038;
-        case EMSGSIZE: return 10040;
-        case EADDRINUSE: return 10048;
-        case EADDRNOTAVAIL: return 10049;
-        case ENETDOWN: return 10050;
-        case ENETUNREACH: return 10051;
-        case ENETRESET: return 10052;
-        case ECONNABORTED: return 10053;
-        case ECONNRESET: return 10054;
-        case ENOBUFS: return 10055;
-        case ENOTCONN: return 10057;
-        case EPIPE: return 10058;
-        case ETIMEDOUT: return 10060;
-        case ECONNREFUSED: return 10061;
-        case EHOSTDOWN: return 10064;
-        case EHOSTUNREACH: return 10065;
-        default: return error;
+        case EINTR:
+            return 10004;
+        case EBADF:
+            return 10009;
+        case EACCES:
+            return 10013;
+        case EINVAL:
+            return 10022;
+        case EMFILE:
+            return 10024;
+        case EAGAIN:
+            return 10035;
+        case EINPROGRESS:
+            return 10036;
+        case ENOTSOCK:
+            return 10038;
+        case EMSGSIZE:
+            return 10040;
+        case EADDRINUSE:
+            return 10048;
+        case EADDRNOTAVAIL:
+            return 10049;
+        case ENETDOWN:
+            return 10050;
+        case ENETUNREACH:
+            return 10051;
+        case ENETRESET:
+            return 10052;
+        case ECONNABORTED:
+            return 10053;
+        case ECONNRESET:
+            return 10054;
+        case ENOBUFS:
+            return 10055;
+        case ENOTCONN:
+            return 10057;
+        case EPIPE:
+            return 10058;
+        case ETIMEDOUT:
+            return 10060;
+        case ECONNREFUSED:
+            return 10061;
+        case EHOSTDOWN:
+            return 10064;
+        case EHOSTUNREACH:
+            return 10065;
+        default:
+            return error;
     }
 }
 
@@ -228,8 +252,8 @@ int CMailSocket::Wait(short events, long seconds, long microseconds) {
         if (n >= 0) return n > 0 && (p.revents & (events | POLLERR | POLLHUP)) ? 1 : 0;
         if (errno != EINTR) return 0;
         if (timeout >= 0) {
-            timeout = PollMilliseconds(
-                std::chrono::duration_cast<milliseconds>(deadline - Clock::now()));
+            timeout =
+                PollMilliseconds(std::chrono::duration_cast<milliseconds>(deadline - Clock::now()));
         }
     }
 }

@@ -15,12 +15,12 @@ struct RelayContext {
 using RelayAction = bool (*)(const RelayContext&);
 
 struct RelayOperation {
-    const char* name;          // in the relay log
-    const char* debugLine;     // before each attempt; null for none
+    const char* name;       // in the relay log
+    const char* debugLine;  // before each attempt; null for none
     const char* successText;
     const char* failureText;
-    RelayAction action;        // null: not implemented, every attempt fails
-    bool needsLink;            // the ISDN line through the link library
+    RelayAction action;  // null: not implemented, every attempt fails
+    bool needsLink;      // the ISDN line through the link library
 };
 
 // The operation of a code; unknown codes give "Unbekannte Funktion".

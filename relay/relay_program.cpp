@@ -110,7 +110,8 @@ bool RelayProgram::Report(const RelayParameters& params, const RelayOperation& o
     std::string configFile = params.ConfigFile();
     long id = 0;
     if (!ParseNoteId(params.Read(relay_key::kNoteId), id)) {
-        log_.Printf("**RELAY: noteId '%s' is no item id\n", params.Read(relay_key::kNoteId).c_str());
+        log_.Printf("**RELAY: noteId '%s' is no item id\n",
+                    params.Read(relay_key::kNoteId).c_str());
         return false;
     }
     bool recorded = outcome.success

@@ -63,7 +63,8 @@ protected:
 };
 
 TEST_F(RelayProgramTest, WithoutAParameterFileTheUsageIsPrinted) {
-    for (std::vector<std::string> args : {std::vector<std::string>{}, {"-x", "-f:"}, {"relay.par"}}) {
+    for (std::vector<std::string> args :
+         {std::vector<std::string>{}, {"-x", "-f:"}, {"relay.par"}}) {
         std::ostringstream out;
         RelayProgram relay(out);
         EXPECT_EQ(relay.Run(args), 1);
@@ -117,8 +118,8 @@ TEST_F(RelayProgramTest, ANoteAppendedToAFileIsRecordedAsRelayed) {
     std::string when = appended.substr(6, 24);
     EXPECT_TRUE(when == CTimeText(before) || when == CTimeText(after)) << when;
     EXPECT_EQ(appended.substr(30), "\nHallo\nWelt");
-    EXPECT_EQ(LogLines(),
-              std::vector<std::string>{"SaveNote: Notiz wurde in Datei angehängt nach 1 Versuch(en)."});
+    EXPECT_EQ(LogLines(), std::vector<std::string>{
+                              "SaveNote: Notiz wurde in Datei angehängt nach 1 Versuch(en)."});
     EXPECT_EQ(Value("RelayResults", "RelayedItems"), "4,9");
     EXPECT_EQ(Value("RelayFailures", "9"), "(none)");
     // The run is over and on record: its files go.
@@ -133,11 +134,13 @@ TEST_F(RelayProgramTest, ANoteAppendedToAFileIsRecordedAsRelayed) {
 }
 
 TEST_F(RelayProgramTest, AFailureEndsInLastErrorTheLogAndTheFailures) {
-    Parameters("operation=2\ntries=2\ndelay=3\nrelayFile=" + dir_.File("no/such/folder.txt") + "\n");
+    Parameters("operation=2\ntries=2\ndelay=3\nrelayFile=" + dir_.File("no/such/folder.txt") +
+               "\n");
     EXPECT_EQ(Run(), 0);
     EXPECT_EQ(pauses_, (std::vector<long>{3000, 3000}));
-    std::string line = "SaveNote: FEHLER: Notiz konnte nicht in Datei angehängt werden! "
-                       "[cannot open relay file] nach 2 Versuch(en)";
+    std::string line =
+        "SaveNote: FEHLER: Notiz konnte nicht in Datei angehängt werden! "
+        "[cannot open relay file] nach 2 Versuch(en)";
     EXPECT_EQ(LogLines(), std::vector<std::string>{line});
     EXPECT_EQ(Value("RelayFailures", "9"), line);
     EXPECT_EQ(Value("RelayResults", "RelayedItems"), "(none)");
@@ -171,8 +174,8 @@ TEST_F(RelayProgramTest, TheConfigurationIsNeverRemovedAsARunFile) {
     // A parameter file in the configuration's place, as velo's fallback
     // names could make it.
     dir_.Put("Telvora.cfg", "[RelayParameters]\nconfigFileName=" + Cfg() +
-                                "\noperation=2\nnoteId=3\nrelayFile=" +
-                                dir_.File("notes.txt") + "\nMessage=" + Cfg() + "\n");
+                                "\noperation=2\nnoteId=3\nrelayFile=" + dir_.File("notes.txt") +
+                                "\nMessage=" + Cfg() + "\n");
     EXPECT_EQ(relay_.Run({"-f:" + Cfg()}), 0);
     EXPECT_TRUE(Exists("Telvora.cfg"));
     EXPECT_EQ(Value("RelayResults", "RelayedItems"), "3");
@@ -202,8 +205,9 @@ TEST_F(RelayProgramTest, AMailRefusedOnEveryTryNamesTheServersReply) {
     Parameters("operation=1\ntries=2\nmailReplyTimeout=2000\nHost=127.0.0.1\nPort=" +
                peer.PortText() + "\nFrom=a@example.org\nTo=nobody@example.org\n");
     EXPECT_EQ(Run(), 0);
-    std::string line = "MailNote: FEHLER: Notiz konnte nicht als Email weitergeleitet werden! "
-                       "[550 no such user] nach 2 Versuch(en)";
+    std::string line =
+        "MailNote: FEHLER: Notiz konnte nicht als Email weitergeleitet werden! "
+        "[550 no such user] nach 2 Versuch(en)";
     EXPECT_EQ(LogLines(), std::vector<std::string>{line});
     EXPECT_EQ(Value("RelayFailures", "9"), line);
     EXPECT_EQ(peer.Received(2).find("DATA"), std::string::npos);
@@ -217,8 +221,8 @@ TEST_F(RelayProgramTest, AMailRefusedOnEveryTryNamesTheServersReply) {
     Run();
     EXPECT_EQ(Value("RelayFailures", "9"),
               "MailNote: FEHLER: Notiz konnte nicht als Email weitergeleitet werden! "
-              "[Could not connect to: 127.0.0.1:" + std::to_string(closedPort + 1) +
-                  "] nach 1 Versuch(en)");
+              "[Could not connect to: 127.0.0.1:" +
+                  std::to_string(closedPort + 1) + "] nach 1 Versuch(en)");
 }
 
 TEST_F(RelayProgramTest, AMailAcceptedIsRecordedAsRelayed) {
@@ -226,8 +230,9 @@ TEST_F(RelayProgramTest, AMailAcceptedIsRecordedAsRelayed) {
     Parameters("operation=1\nmailReplyTimeout=2000\nHost=127.0.0.1\nPort=" + peer.PortText() +
                "\nFrom=a@example.org\nTo=b@example.org\nSubject=Neue Notiz\n");
     EXPECT_EQ(Run(), 0);
-    EXPECT_EQ(LogLines(), std::vector<std::string>{
-                              "MailNote: Notiz wurde als Email weitergeleitet nach 1 Versuch(en)."});
+    EXPECT_EQ(LogLines(),
+              std::vector<std::string>{
+                  "MailNote: Notiz wurde als Email weitergeleitet nach 1 Versuch(en)."});
     EXPECT_EQ(Value("RelayResults", "RelayedItems"), "9");
     EXPECT_NE(peer.Received().find("Subject: Neue Notiz\r\n"), std::string::npos);
 }

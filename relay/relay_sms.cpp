@@ -26,9 +26,12 @@ struct SmsJob {
 std::string DialFailure(unsigned short reason, const std::string& centre,
                         const std::string& reasonText) {
     switch (reason) {
-        case 0x3491: return "Die gewählte Rufnummer ist besetzt!";
-        case 0x3492: return "Der Teilnehmer antwortet nicht!.";
-        case 0x34D8: return "Der Teilnehmer ist nicht erreichbar!";
+        case 0x3491:
+            return "Die gewählte Rufnummer ist besetzt!";
+        case 0x3492:
+            return "Der Teilnehmer antwortet nicht!.";
+        case 0x34D8:
+            return "Der Teilnehmer ist nicht erreichbar!";
         default:
             return FormatText(
                 "Verbindung zum SMS-Center '%s' konnte nicht aufgebaut werden!. Grund: [%s]",

@@ -59,7 +59,8 @@ TEST(RelayedItems, TakingReturnsEveryIdOnceAndLeavesTheListEmpty) {
 TEST(RelayedItems, AFailureIsRecordedUnderTheItemsId) {
     TestDir dir;
     std::string cfg = dir.File("Telvora.cfg");
-    ASSERT_TRUE(RecordRelayFailure(cfg, 7, "D1-SMS: FEHLER: x [Logon fehlgeschlagen!] nach 3 Versuch(en)"));
+    ASSERT_TRUE(
+        RecordRelayFailure(cfg, 7, "D1-SMS: FEHLER: x [Logon fehlgeschlagen!] nach 3 Versuch(en)"));
     EXPECT_EQ(dir.Get("Telvora.cfg"),
               "[RelayFailures]\n7=D1-SMS: FEHLER: x [Logon fehlgeschlagen!] nach 3 Versuch(en)\n");
     EXPECT_FALSE(RecordRelayFailure(dir.File("missing/Telvora.cfg"), 7, "x"));
@@ -70,8 +71,12 @@ TEST(RelayedItems, NoteIdsAreDecimalNumbers) {
         const char* text;
         bool ok;
         long id;
-    } cases[] = {{"9", true, 9},        {"1700000001", true, 1700000001}, {"", false, 0},
-                 {"-3", false, 0},      {"12a", false, 0},                {" 12", false, 0},
+    } cases[] = {{"9", true, 9},
+                 {"1700000001", true, 1700000001},
+                 {"", false, 0},
+                 {"-3", false, 0},
+                 {"12a", false, 0},
+                 {" 12", false, 0},
                  {"99999999999999999999", false, 0}};
     for (const Case& c : cases) {
         long id = 0;

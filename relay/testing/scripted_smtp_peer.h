@@ -30,7 +30,8 @@ public:
     ScriptedSmtpPeer(
         std::initializer_list<std::pair<const std::string, std::deque<std::string>>> script = {})
         : script_(script) {
-        for (const auto& [command, reply] : kDefaults) script_.try_emplace(command, std::deque{reply});
+        for (const auto& [command, reply] : kDefaults)
+            script_.try_emplace(command, std::deque{reply});
         listen_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_in address{};
         address.sin_family = AF_INET;
@@ -62,9 +63,12 @@ public:
 
 private:
     static inline const std::map<std::string, std::string> kDefaults = {
-        {"GREETING", "220 test ready\r\n"}, {"HELO", "250 hello\r\n"},
-        {"MAIL", "250 ok\r\n"},             {"RCPT", "250 ok\r\n"},
-        {"DATA", "354 go on\r\n"},          {"END", "250 accepted\r\n"},
+        {"GREETING", "220 test ready\r\n"},
+        {"HELO", "250 hello\r\n"},
+        {"MAIL", "250 ok\r\n"},
+        {"RCPT", "250 ok\r\n"},
+        {"DATA", "354 go on\r\n"},
+        {"END", "250 accepted\r\n"},
         {"QUIT", "221 bye\r\n"}};
 
     bool WaitReadable(int fd) {
