@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <memory>
+
 #include "scripted_smtp_peer.h"
 
 namespace {
@@ -164,6 +166,34 @@ TEST(MailSocket, ConnectFailuresAreWindowsSocketErrors) {
     EXPECT_EQ(socket.WaitAny(0, 0), 0);
     char buf[8];
     EXPECT_EQ(socket.ReadLine(buf, sizeof buf), -10057);
+}
+
+// A listener whose queue is full drops further connection requests: the
+// connect waits no longer than the wait limit.
+TEST(MailSocket, AConnectThatGetsNoAnswerTimesOut) {
+    int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), size), 0);
+    ASSERT_EQ(listen(listener, 0), 0);
+    getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size);
+    std::string port = std::to_string(ntohs(address.sin_port));
+    std::vector<std::unique_ptr<CMailSocket>> queued;
+    int result = 0;
+    auto start = std::chrono::steady_clock::now();
+    while (result >= 0 && queued.size() < 8) {
+        queued.push_back(std::make_unique<CMailSocket>());
+        queued.back()->SetWaitLimit(300ms);
+        start = std::chrono::steady_clock::now();
+        result = queued.back()->ConnectSocket("127.0.0.1", port.c_str());
+    }
+    EXPECT_EQ(result, -10060);
+    auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(waited, 250ms);
+    EXPECT_LT(waited, 3s);
+    close(listener);
 }
 
 TEST(MailSocket, PeekLeavesTheBytesThatReceiveTakes) {
