@@ -70,7 +70,7 @@ int RelayProgram::Run(const std::vector<std::string>& args) {
     } else {
         outcome = Attempt(params, operation, code);
     }
-    bool reported = Report(params, operation, outcome);
+    bool reported = Report(params, configFile, operation, outcome);
     params.Finish();
     if (linkStarted) stopLink_();
     log_.Write("--RELAY\n");
@@ -95,8 +95,8 @@ RelayProgram::Outcome RelayProgram::Attempt(const RelayParameters& params,
     return outcome;
 }
 
-bool RelayProgram::Report(const RelayParameters& params, const RelayOperation& operation,
-                          const Outcome& outcome) {
+bool RelayProgram::Report(const RelayParameters& params, const std::string& configFile,
+                          const RelayOperation& operation, const Outcome& outcome) {
     std::string text =
         outcome.success
             ? FormatText("%s nach %d Versuch(en).", operation.successText, outcome.attempts)
@@ -107,11 +107,10 @@ bool RelayProgram::Report(const RelayParameters& params, const RelayOperation& o
         reported = AppendRelayLogLine(params.Read(relay_key::kLogFileName), operation.name, text,
                                       std::time(nullptr));
     }
-    std::string configFile = params.ConfigFile();
+    std::string noteId = params.Read(relay_key::kNoteId);
     long id = 0;
-    if (!ParseNoteId(params.Read(relay_key::kNoteId), id)) {
-        log_.Printf("**RELAY: noteId '%s' is no item id\n",
-                    params.Read(relay_key::kNoteId).c_str());
+    if (!ParseNoteId(noteId, id)) {
+        log_.Printf("**RELAY: noteId '%s' is no item id\n", noteId.c_str());
         return false;
     }
     bool recorded = outcome.success

@@ -44,8 +44,8 @@ private:
     Outcome Attempt(const RelayParameters& params, const RelayOperation& operation, int code);
     // The relay log line and the configuration file; false when they could
     // not be written.
-    bool Report(const RelayParameters& params, const RelayOperation& operation,
-                const Outcome& outcome);
+    bool Report(const RelayParameters& params, const std::string& configFile,
+                const RelayOperation& operation, const Outcome& outcome);
     void RemoveRunFiles(const RelayParameters& params, const std::string& configFile) const;
 
     std::ostream& out_;

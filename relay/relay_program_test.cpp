@@ -31,11 +31,12 @@ protected:
             [this] { ++linkStops_; });
     }
 
-    // A parameter file as velo writes it, with the given keys added.
+    // A parameter file as velo writes it, with the given keys added; the
+    // first of two equal keys counts, so they can replace velo's.
     void Parameters(const std::string& keys) {
-        dir_.Put("relay.par", "[RelayParameters]\nconfigFileName=" + Cfg() +
+        dir_.Put("relay.par", "[RelayParameters]\n" + keys + "configFileName=" + Cfg() +
                                   "\nnoteId=9\nlogFile=1\nlogFileName=" + dir_.File("Relay.log") +
-                                  "\nMessage=" + dir_.File("message.txt") + "\n" + keys);
+                                  "\nMessage=" + dir_.File("message.txt") + "\n");
     }
     int Run() { return relay_.Run({"-f:" + dir_.File("relay.par")}); }
 
@@ -179,6 +180,16 @@ TEST_F(RelayProgramTest, TheConfigurationIsNeverRemovedAsARunFile) {
     EXPECT_EQ(relay_.Run({"-f:" + Cfg()}), 0);
     EXPECT_TRUE(Exists("Telvora.cfg"));
     EXPECT_EQ(Value("RelayResults", "RelayedItems"), "3");
+}
+
+TEST_F(RelayProgramTest, AnOutcomeThatCannotBeWrittenKeepsTheRunFiles) {
+    for (const char* keys : {"noteId=x\n", "configFileName=/no/such/folder/Telvora.cfg\n"}) {
+        Parameters(std::string(keys) + "operation=2\nrelayFile=" + dir_.File("notes.txt") + "\n");
+        EXPECT_EQ(Run(), 0);
+        EXPECT_TRUE(Exists("relay.par")) << keys;
+        EXPECT_TRUE(Exists("message.txt")) << keys;
+    }
+    EXPECT_EQ(Value("RelayResults", "RelayedItems"), "(none)");
 }
 
 TEST_F(RelayProgramTest, TheLinkLibraryIsStartedForAnSmsOnly) {
