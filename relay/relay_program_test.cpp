@@ -211,41 +211,22 @@ TEST_F(RelayProgramTest, TheLinkLibraryIsStartedForAnSmsOnly) {
               "[Link-DLL kann nicht initialiert werden] nach 0 Versuch(en)");
 }
 
-TEST_F(RelayProgramTest, AMailRefusedOnEveryTryNamesTheServersReply) {
-    ScriptedSmtpPeer peer({{"RCPT", {"550 no such user\r\n"}}});
-    Parameters("operation=1\ntries=2\nmailReplyTimeout=2000\nHost=127.0.0.1\nPort=" +
-               peer.PortText() + "\nFrom=a@example.org\nTo=nobody@example.org\n");
-    EXPECT_EQ(Run(), 0);
-    std::string line =
-        "MailNote: FEHLER: Notiz konnte nicht als Email weitergeleitet werden! "
-        "[550 no such user] nach 2 Versuch(en)";
-    EXPECT_EQ(LogLines(), std::vector<std::string>{line});
-    EXPECT_EQ(Value("RelayFailures", "9"), line);
-    EXPECT_EQ(peer.Received(2).find("DATA"), std::string::npos);
-    EXPECT_EQ(linkStarts_, 0);
-
-    int closedPort = peer.Port();
-    dir_.Put("message.txt", "x");
-    Parameters("operation=1\ntries=1\nHost=127.0.0.1\nPort=" + std::to_string(closedPort + 1) +
+// Refusals of a real server are tried end to end; a server that is not
+// there at all is said in the relay's own words.
+TEST_F(RelayProgramTest, AMailServerThatIsNotThereIsNamed) {
+    int port;
+    {
+        ScriptedSmtpPeer gone;
+        port = gone.Port();
+    }
+    Parameters("operation=1\ntries=1\nHost=127.0.0.1\nPort=" + std::to_string(port) +
                "\nFrom=a@example.org\nTo=b@example.org\n");
-    // Nobody listens on the next port, as a rule.
-    Run();
+    EXPECT_EQ(Run(), 0);
     EXPECT_EQ(Value("RelayFailures", "9"),
               "MailNote: FEHLER: Notiz konnte nicht als Email weitergeleitet werden! "
               "[Could not connect to: 127.0.0.1:" +
-                  std::to_string(closedPort + 1) + "] nach 1 Versuch(en)");
-}
-
-TEST_F(RelayProgramTest, AMailAcceptedIsRecordedAsRelayed) {
-    ScriptedSmtpPeer peer;
-    Parameters("operation=1\nmailReplyTimeout=2000\nHost=127.0.0.1\nPort=" + peer.PortText() +
-               "\nFrom=a@example.org\nTo=b@example.org\nSubject=Neue Notiz\n");
-    EXPECT_EQ(Run(), 0);
-    EXPECT_EQ(LogLines(),
-              std::vector<std::string>{
-                  "MailNote: Notiz wurde als Email weitergeleitet nach 1 Versuch(en)."});
-    EXPECT_EQ(Value("RelayResults", "RelayedItems"), "9");
-    EXPECT_NE(peer.Received().find("Subject: Neue Notiz\r\n"), std::string::npos);
+                  std::to_string(port) + "] nach 1 Versuch(en)");
+    EXPECT_EQ(linkStarts_, 0);
 }
 
 }  // namespace
