@@ -121,6 +121,16 @@ inline constexpr RelaySettings RelayKeys(const char* section) {
 inline constexpr RelaySettings kRelayCallKeys = RelayKeys(kRelayCall);
 inline constexpr RelaySettings kRelayNoteKeys = RelayKeys(kRelayNote);
 
+// What relay programs report back. "RelayedItems": the ids of the items
+// forwarded, separated by ","; relay appends, velo takes them (see
+// relayed_items.h). [RelayFailures]: one key per item whose forwarding
+// failed on every try, its id, with the relay log line's text without the
+// time ("MailNote: FEHLER: ... nach 3 Versuch(en)"); a later success of the
+// same item removes it.
+inline constexpr const char* kRelayResults = "RelayResults";
+inline constexpr TextSetting kRelayedItems{kRelayResults, "RelayedItems", ""};
+inline constexpr const char* kRelayFailures = "RelayFailures";
+
 // On/off settings: "1" is on, anything else off.
 inline bool IsOn(const std::string& text) {
     return text == "1";

@@ -165,7 +165,7 @@ std::string RelayStatus(const NoteItem& n, int folder, const std::string& config
             return "wartet auf Weiterleitung";
         case kStateHandedToRelay: {
             std::string failure = SettingsFile(configFile).ReadText(
-                "RelayFailures", std::to_string(n.NoteId()).c_str(), "");
+                cfg::kRelayFailures, std::to_string(n.NoteId()).c_str(), "");
             return failure.empty() ? "an relay übergeben"
                                    : "Weiterleitung fehlgeschlagen: " + failure;
         }
