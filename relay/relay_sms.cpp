@@ -96,7 +96,12 @@ bool SendNoteAsSms(const RelayContext& context) {
     SmsJob job;
     job.msn = p.Read(relay_key::kMsn);
     job.dial = p.Read(relay_key::kIsdnPrefix) + p.Read(relay_key::kCallByCallPrefix) + centreNumber;
-    job.recipient = p.Read(relay_key::kTo);
+    // A number as people write it ("0170 123 45-67", "+49 170 ...") goes to
+    // the centre as its digits, as velo sends it; a blank or "-" in a block
+    // is no number to the centre.
+    for (char c : p.Read(relay_key::kTo)) {
+        if (c >= '0' && c <= '9') job.recipient += c;
+    }
     if (context.operation == kD2) job.originator = p.Read(relay_key::kCallerPhoneNumber);
     std::optional<std::string> text = ReadMessageText(p);
     if (!text) return false;

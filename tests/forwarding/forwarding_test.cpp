@@ -84,7 +84,7 @@ TEST(Forwarding, ANoteByMailAndACallBySmsEndInRelayedNotes) {
     auto sms = capitest::ParseJsonLine(ReadFile(dir.File("sms.jsonl")).substr(
         0, ReadFile(dir.File("sms.jsonl")).find('\n')));
     ASSERT_TRUE(sms);
-    EXPECT_EQ((*sms)["recipient"], "0170 9999999");
+    EXPECT_EQ((*sms)["recipient"], "01709999999");
     EXPECT_EQ((*sms)["text"], "Anruf von 0301234567 an 03022222");
     // Both are in RelayedNotes as relayed once the notify side has seen it.
     ASSERT_TRUE(WaitUntil(
