@@ -155,6 +155,7 @@ TEST(RelayPass, HeldBackHandedOverAndRelayedItemsAndTheirStates) {
 
     EXPECT_EQ(doc.Folder(kPhoneCalls).Items()[0].Number(NoteItem::kState), kStateHeldBack);
     EXPECT_TRUE(IsHeldBackByFilter(dir.File("Telvora.cfg"), 1018880000));
+    EXPECT_FALSE(IsHeldBackByFilter(dir.File("Telvora.cfg"), 1018880005));
     std::string log = dir.Get("Relay.log");
     EXPECT_NE(log.find(" INFO: Anruf [MSN/EAZ: 222, Tel. 0301 Name: Hans] wurde nicht "
                        "weitergeleitet. Filterbedingung ist aktiv.\n"),
@@ -203,6 +204,33 @@ TEST(RelayedItems, TwelveAndFifteenBothMove) {
     EXPECT_EQ(doc.Folder(kRelayedNotes).Items().size(), 2u);
     EXPECT_EQ(SettingsFile(dir.File("Telvora.cfg")).ReadText("RelayResults", "RelayedItems", "x"),
               "");
+    doc.Close();
+}
+
+}  // namespace
+
+namespace {
+
+// Held-back ids of items that are gone are forgotten with the next one.
+TEST(RelayPass, HeldBackIdsOfItemsThatAreGoneAreForgotten) {
+    TestDir dir;
+    dir.Put("Telvora.cfg",
+            "[RelayHeldBack]\n4711=1\n"
+            "[RelayCall]\nfilter=1\nfilterProfile=2\n"
+            "[FilterProfiles]\nItems=1\nitem-001=2|x|y|2|a|b|111|||||\n");
+    CVeloDoc doc(dir.Path(), dir.File("Telvora.cfg"));
+    ASSERT_TRUE(doc.Open());
+    NoteItem call(1018880000);
+    call.SetNumber(NoteItem::kType, static_cast<int>(NoteType::Call));
+    call.Set(NoteItem::kMsn, "222");
+    call.SetNumber(NoteItem::kState, kStateWaitingRelay);
+    ASSERT_TRUE(doc.AddItem(call, kPhoneCalls));
+    RelayDispatcher dispatcher(dir.File("Telvora.cfg"), "/nowhere", nullptr, dir.Path());
+    dispatcher.SetStarter([](const std::string&, const std::vector<std::string>&) { return false; });
+    CRelayThread relay(doc, dispatcher);
+    relay.Pass();
+    EXPECT_TRUE(IsHeldBackByFilter(dir.File("Telvora.cfg"), 1018880000));
+    EXPECT_FALSE(IsHeldBackByFilter(dir.File("Telvora.cfg"), 4711));
     doc.Close();
 }
 

@@ -1,16 +1,34 @@
 #include "relay_thread.h"
 
+#include <unordered_set>
+
 #include "config_keys.h"
 #include "format.h"
 #include "item_list.h"
+#include "profile.h"
 #include "relay_filter.h"
 
 namespace {
 
 constexpr const char* kHeldBackSection = "RelayHeldBack";
 
-void RecordHeldBack(const std::string& configFile, long id) {
-    SettingsFile(configFile).WriteText(kHeldBackSection, std::to_string(id).c_str(), "1");
+// Records id and forgets the ids of items that are no longer calls or
+// notes of the store, so that the section does not grow without end.
+void RecordHeldBack(CVeloDoc& doc, long id) {
+    std::unordered_set<std::string> present;
+    {
+        std::lock_guard<std::recursive_mutex> lock(doc.Lock());
+        for (int folder : {kInNotes, kPhoneCalls}) {
+            for (const NoteItem& item : doc.Folder(folder).Items())
+                present.insert(std::to_string(item.NoteId()));
+        }
+    }
+    UpdatePrivateProfile(doc.ConfigFile(), [&](ProfileEditor& e) {
+        for (const std::string& key : e.KeyNames(kHeldBackSection)) {
+            if (!present.count(key)) e.RemoveKey(kHeldBackSection, key);
+        }
+        return e.Set(kHeldBackSection, std::to_string(id), "1");
+    });
 }
 
 }  // namespace
@@ -84,7 +102,7 @@ void CRelayThread::RelaySection(int folder, const char* section) {
                                             "weitergeleitet. Filterbedingung ist aktiv.",
                                             subject.c_str(), number.c_str(), name.c_str()));
             if (doc_.SetState(item.NoteId(), folder, kStateHeldBack, true))
-                RecordHeldBack(doc_.ConfigFile(), item.NoteId());
+                RecordHeldBack(doc_, item.NoteId());
             continue;
         }
         std::string paramFile = dispatcher_.PrepareRelay(item, section, call ? "" : w.textFile);
