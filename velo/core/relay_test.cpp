@@ -2,11 +2,15 @@
 // the relay pass over the store and the relay results applied.
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <fstream>
+#include <mutex>
 #include <iterator>
 
 #include "config_keys.h"
 #include "msgbox_recorder.h"
+#include "note_handoff.h"
+#include "notify_thread.h"
 #include "note_folders.h"
 #include "profile.h"
 #include "relay_dispatch.h"
@@ -231,6 +235,54 @@ TEST(RelayPass, HeldBackIdsOfItemsThatAreGoneAreForgotten) {
     relay.Pass();
     EXPECT_TRUE(IsHeldBackByFilter(dir.File("Telvora.cfg"), 1018880000));
     EXPECT_FALSE(IsHeldBackByFilter(dir.File("Telvora.cfg"), 4711));
+    doc.Close();
+}
+
+}  // namespace
+
+namespace {
+
+// velo's two threads together: what the answering station hands over with
+// forwarding on goes to relay, and relay's report moves it.
+TEST(NotifyAndRelayThreads, AHandedOverNoteIsRelayedAndMovedWhenRelayReports) {
+    TestDir dir;
+    dir.Put("Telvora.cfg",
+            "[RelayNote]\nprofile=7\n[RelayProfiles]\nItems=1\nitem-001=7|2|Datei|" +
+                dir.File("out.txt") + "|\n");
+    CVeloDoc doc(dir.Path(), dir.File("Telvora.cfg"));
+    ASSERT_TRUE(doc.Open());
+    std::mutex mutex;
+    std::condition_variable started;
+    std::vector<std::string> params;
+    RelayDispatcher dispatcher(dir.File("Telvora.cfg"), "/opt/telvora", nullptr, dir.Path());
+    dispatcher.SetStarter([&](const std::string&, const std::vector<std::string>& args) {
+        std::lock_guard<std::mutex> lock(mutex);
+        params.push_back(args[0].substr(3));
+        started.notify_all();
+        return true;
+    });
+    CRelayThread relay(doc, dispatcher);
+    relay.Start();
+    bool refreshed = false;
+    CNotifyThread notify(doc);
+    notify.SetRelay(&relay, [&] { refreshed = true; });
+
+    ASSERT_TRUE(HandOverItem(doc.NotesFile(), "InNotes",
+                             "-1|0|1018880000|0|||3|1018880000|Hans|0301|Hallo|"));
+    notify.Pass();
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        ASSERT_TRUE(started.wait_for(lock, std::chrono::seconds(10), [&] { return !params.empty(); }));
+    }
+    EXPECT_EQ(Param(params[0], "noteId"), "1018880000");
+    relay.Stop();
+    EXPECT_EQ(doc.Folder(kInNotes).Items()[0].Number(NoteItem::kState), kStateHandedToRelay);
+
+    ASSERT_TRUE(AppendRelayedItem(dir.File("Telvora.cfg"), 1018880000));
+    notify.Pass();
+    EXPECT_TRUE(refreshed);
+    ASSERT_EQ(doc.Folder(kRelayedNotes).Items().size(), 1u);
+    EXPECT_EQ(doc.Folder(kRelayedNotes).Items()[0].Number(NoteItem::kState), kStateRelayed);
     doc.Close();
 }
 
