@@ -15,11 +15,15 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 
 #include "composer_dialog.h"
+#include "filter_profile_dialog.h"
+#include "relay_profile_dialog.h"
+#include "template_profile_dialog.h"
 #include "corvane.h"
 #include "folder_view.h"
 #include "gui_wait_hook.h"
@@ -80,6 +84,36 @@ void PictureComposer(CVeloDoc& doc, const std::string& config, int type, const c
         QStringLiteral("Hallo Bernd,\n\nsehen wir uns am Freitag um drei am Dom?\n\nGruß, Anna"));
     dlg.show();
     Save(&dlg, picture);
+}
+
+// The editors of the forwarding profiles, filled as a user would.
+void PictureProfileEditors(const std::string& config) {
+    SettingsFile settings(config);
+    CRelayProfileDlg mail(settings, 0, relay_op::kMail, nullptr,
+                          [](std::vector<std::string>& names) {
+                              names = {"T-Online DSL", "Mobilfunk"};
+                              return true;
+                          });
+    mail.NameEdit()->setText(QStringLiteral("Büro"));
+    mail.ServerEdit()->setText(QStringLiteral("mail.example.de"));
+    mail.SenderEdit()->setText(QStringLiteral("anna@example.de"));
+    mail.ToEdit()->setText(QStringLiteral("bernd@example.org"));
+    mail.DialUpButton()->setChecked(true);
+    mail.AutoDialBox()->setChecked(true);
+    mail.show();
+    Save(&mail, "relay-profile-email");
+    CRelayProfileDlg sms(settings, 0, relay_op::kSmsD1);
+    sms.NameEdit()->setText(QStringLiteral("Handy"));
+    sms.CentreEdit()->setText(QStringLiteral("01712521002"));
+    sms.NumberEdit()->setText(QStringLiteral("01701234567"));
+    sms.show();
+    Save(&sms, "relay-profile-sms");
+    CFilterProfileDlg filter(settings, 0);
+    filter.show();
+    Save(&filter, "filter-profile");
+    CTemplateProfileDlg templ(settings, 0);
+    templ.show();
+    Save(&templ, "template-profile");
 }
 
 }  // namespace
@@ -184,6 +218,7 @@ int main(int argc, char** argv) {
     PictureComposer(doc, config, 0, "composer-note");
     PictureComposer(doc, config, 2, "composer-sms");
     PictureComposer(doc, config, 6, "composer-email");
+    PictureProfileEditors(config);
 
     frame.Folders()->SelectFolder(kSendNotes);
     frame.List()->SelectId(toSend);

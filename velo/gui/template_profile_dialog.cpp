@@ -48,8 +48,14 @@ CTemplateProfileDlg::CTemplateProfileDlg(const SettingsFile& settings, int id, Q
     help_ = new QPlainTextEdit(QString::fromUtf8(kRelayTemplateHelp), this);
     help_->setObjectName(QStringLiteral("help"));
     help_->setReadOnly(true);
-    help_->setTabStopDistance(QFontMetrics(help_->font()).horizontalAdvance(QStringLiteral("%UHRZEIT%  ")));
+    help_->setTabStopDistance(QFontMetrics(help_->font()).horizontalAdvance(QStringLiteral("%PROGRAMM%  ")));
     help_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Wide and tall enough for the whole help without scrolling.
+    QFontMetrics metrics(help_->font());
+    help_->setMinimumSize(metrics.horizontalAdvance(QStringLiteral(
+                              "%NUMMER%  Rufnummer des Absenders oder Anrufers (a)")) +
+                              24,
+                          metrics.lineSpacing() * 14);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Abbrechen"));
