@@ -1,6 +1,7 @@
 #include "main_frame.h"
 
 #include "mobile_networks.h"
+#include "profile_lists_dialog.h"
 
 #include <QAction>
 #include <QApplication>
@@ -186,6 +187,13 @@ void CMainFrame::CreateActions() {
     QMenu* extras = menuBar()->addMenu(QStringLiteral("E&xtras"));
     extras->addAction(relayCalls);
     extras->addAction(relayNotes);
+    extras->addSeparator();
+    QAction* profiles = extras->addAction(QStringLiteral("Weiterleitungs&profile..."));
+    profiles->setObjectName(QStringLiteral("relayProfiles"));
+    connect(profiles, &QAction::triggered, this, [this] {
+        CProfileListsDlg dialog(services_.configFile, this);
+        dialog.exec();
+    });
 
     QToolBar* bar = addToolBar(QStringLiteral("Symbolleiste"));
     bar->setObjectName(QStringLiteral("toolBar"));
