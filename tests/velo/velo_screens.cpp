@@ -22,6 +22,7 @@
 
 #include "composer_dialog.h"
 #include "filter_profile_dialog.h"
+#include "profile_lists_dialog.h"
 #include "relay_profile_dialog.h"
 #include "template_profile_dialog.h"
 #include "corvane.h"
@@ -114,6 +115,14 @@ void PictureProfileEditors(const std::string& config) {
     CTemplateProfileDlg templ(settings, 0);
     templ.show();
     Save(&templ, "template-profile");
+    // A configuration of its own: A's e-mail server profile stays as it is.
+    std::string shown = config + ".profiles";
+    SettingsFile profiles(shown);
+    profiles.WriteText("RelayProfiles", "item-001", "1|1|Büro|mail.example.de|anna@example.de||||0");
+    profiles.WriteText("RelayProfiles", "item-002", "2|3|Handy|01712521002|01701234567|0|3||");
+    CProfileListsDlg lists(shown);
+    lists.show();
+    Save(&lists, "relay-profiles");
 }
 
 }  // namespace
