@@ -22,7 +22,9 @@
 
 #include "composer_dialog.h"
 #include "filter_profile_dialog.h"
+#include "paths.h"
 #include "profile_lists_dialog.h"
+#include "settings_dialog.h"
 #include "relay_profile_dialog.h"
 #include "template_profile_dialog.h"
 #include "corvane.h"
@@ -123,6 +125,23 @@ void PictureProfileEditors(const std::string& config) {
     CProfileListsDlg lists(shown);
     lists.show();
     Save(&lists, "relay-profiles");
+}
+
+// Every page of the settings window on A's configuration.
+void PictureSettings(const std::string& config) {
+    CVeloSettingsDlg dialog(config, InstallDir());
+    dialog.show();
+    Save(&dialog, "settings");
+    int n = 0;
+    for (const auto& [group, pages] : dialog.Tree()) {
+        for (const QString& page : pages) {
+            dialog.SelectPage(group, page);
+            char name[64];
+            std::snprintf(name, sizeof name, "settings-%02d", ++n);
+            Save(&dialog, name);
+        }
+    }
+    dialog.reject();
 }
 
 }  // namespace
@@ -228,6 +247,7 @@ int main(int argc, char** argv) {
     PictureComposer(doc, config, 2, "composer-sms");
     PictureComposer(doc, config, 6, "composer-email");
     PictureProfileEditors(config);
+    PictureSettings(config);
 
     frame.Folders()->SelectFolder(kSendNotes);
     frame.List()->SelectId(toSend);

@@ -2,6 +2,8 @@
 
 #include "mobile_networks.h"
 #include "profile_lists_dialog.h"
+#include "paths.h"
+#include "settings_dialog.h"
 
 #include <QAction>
 #include <QApplication>
@@ -188,6 +190,12 @@ void CMainFrame::CreateActions() {
     extras->addAction(relayCalls);
     extras->addAction(relayNotes);
     extras->addSeparator();
+    QAction* options = extras->addAction(QStringLiteral("&Optionen..."));
+    options->setObjectName(QStringLiteral("options"));
+    connect(options, &QAction::triggered, this, [this] {
+        CVeloSettingsDlg dialog(services_.configFile, InstallDir(), this);
+        if (dialog.exec() == QDialog::Accepted) UpdateRelayPanes();
+    });
     QAction* profiles = extras->addAction(QStringLiteral("Weiterleitungs&profile..."));
     profiles->setObjectName(QStringLiteral("relayProfiles"));
     connect(profiles, &QAction::triggered, this, [this] {
