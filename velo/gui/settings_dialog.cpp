@@ -64,6 +64,7 @@ CVeloSettingsDlg::CVeloSettingsDlg(const std::string& config, const std::string&
                                       QStringLiteral("Notizen-Einstellungen"),
                                       QStringLiteral("Wer Notizen sendet und wie sie gewählt werden."));
     AddPage(notes, QStringLiteral("Absender & Call By Call"), MakeNoteSenderPage(config, stack_));
+    AddPage(notes, QStringLiteral("Mitteilungstext"), MakeReplyMessagePage(config, installDir, stack_));
     QTreeWidgetItem* sms = AddGroup(QStringLiteral("SMS"), QStringLiteral("SMS-Einstellungen"),
                                     QStringLiteral("Die SMS-Center der drei Mobilfunknetze."));
     AddPage(sms, QStringLiteral("D1"), MakeSmsPage(config, note_kind::kD1Sms, stack_));

@@ -65,6 +65,17 @@ TEST_F(SettingsDlgTest, TheSignatureIsRefusedOverTwoHundredFiftySixCharactersAnd
     EXPECT_EQ(dir_.Get("Signature.txt"), "Gruß, Anna");
 }
 
+TEST_F(SettingsDlgTest, TheReplyMessageGoesToTheFileOfItsId) {
+    dir_.Put("Telvora.cfg", "[Parameters]\nrespMsgID=2\n");
+    CVeloSettingsDlg dialog(Config(), dir_.Path());
+    ASSERT_TRUE(dialog.SelectPage("Notizen", "Mitteilungstext"));
+    dialog.CurrentPage()->findChild<QPlainTextEdit*>("replyMessage")->setPlainText(
+        QStringLiteral("Danke, ich melde mich."));
+    dialog.accept();
+    EXPECT_EQ(SettingsFile(Config()).ReadText("Parameters", "respMsg2", ""), "respMsg2.txt");
+    EXPECT_EQ(dir_.Get("respMsg2.txt"), "Danke, ich melde mich.");
+}
+
 TEST_F(SettingsDlgTest, KeinAsTariffPlanStoresAnEmptyValue) {
     dir_.Put("Telvora.cfg",
              "[Sender]\nNoteCallByCallTariffPlan=CBCT_01\n"

@@ -176,6 +176,46 @@ private:
     std::string original_;
 };
 
+// The reply message that the answering station returns to those who send
+// a note: the text of the file that [Parameters] respMsg + id names.
+class ReplyMessageSettingsPage : public SettingsPage {
+public:
+    ReplyMessageSettingsPage(const std::string& config, const std::string& installDir,
+                             QWidget* parent)
+        : SettingsPage(parent), settings_(config), installDir_(installDir) {
+        id_ = settings_.Read(cfg::kRespMsgId);
+        std::string file = settings_.ReadText(cfg::kParameters, cfg::RespMsgKey(id_).c_str(), "");
+        original_ = file.empty() ? "" : ReadNoteText(JoinPath(installDir_, file), 4096);
+        edit_ = new QPlainTextEdit(SettingsText(original_), this);
+        edit_->setObjectName(QStringLiteral("replyMessage"));
+        auto* layout = new QVBoxLayout(this);
+        layout->addWidget(new QLabel(QStringLiteral("&Mitteilungstext an die Absender:"), this));
+        layout->addWidget(edit_, 1);
+    }
+    bool Save() override {
+        std::string text = edit_->toPlainText().toStdString();
+        if (text == original_) return true;
+        std::string key = cfg::RespMsgKey(id_);
+        std::string file = settings_.ReadText(cfg::kParameters, key.c_str(), "");
+        if (file.empty()) {
+            file = cfg::RespMsgFileName(id_);
+            settings_.WriteText(cfg::kParameters, key.c_str(), file.c_str());
+        }
+        if (!WriteNoteText(JoinPath(installDir_, file), text)) {
+            ShowMessageBox(kFileCannotBeMade, kAppCaption, MB_ICONSTOP);
+            return false;
+        }
+        return true;
+    }
+
+private:
+    SettingsFile settings_;
+    std::string installDir_;
+    std::string id_;
+    std::string original_;
+    QPlainTextEdit* edit_;
+};
+
 class EmailServerSettingsPage : public SettingsKeyPage {
 public:
     EmailServerSettingsPage(const std::string& config, QWidget* parent) : SettingsKeyPage(config, parent) {
@@ -289,6 +329,11 @@ SettingsPage* MakeNoteSenderPage(const std::string& config, QWidget* parent) {
     page->Text("&Rufnummer:", cfg::kSenderTelephone);
     page->Plan("&Tarifplan:", cfg::kNoteTariffPlan);
     return page;
+}
+
+SettingsPage* MakeReplyMessagePage(const std::string& config, const std::string& installDir,
+                                   QWidget* parent) {
+    return new ReplyMessageSettingsPage(config, installDir, parent);
 }
 
 SettingsPage* MakeSmsPage(const std::string& config, int network, QWidget* parent) {

@@ -10,6 +10,8 @@ SettingsPage* MakeSignaturePage(const std::string& config, const std::string& in
                                 QWidget* parent);
 SettingsPage* MakeIsdnPage(const std::string& config, QWidget* parent);
 SettingsPage* MakeNoteSenderPage(const std::string& config, QWidget* parent);
+SettingsPage* MakeReplyMessagePage(const std::string& config, const std::string& installDir,
+                                   QWidget* parent);
 // network: 2 D1, 3 D2, 4 E-Plus.
 SettingsPage* MakeSmsPage(const std::string& config, int network, QWidget* parent);
 SettingsPage* MakeEmailServerPage(const std::string& config, QWidget* parent);
