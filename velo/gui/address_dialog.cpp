@@ -98,6 +98,8 @@ CAddressDlg::CAddressDlg(const Address& address, QWidget* parent)
         phoneTexts_[i]->setReadOnly(true);
         phoneButtons_[i] = new QPushButton(QStringLiteral("..."), this);
         phoneButtons_[i]->setAutoDefault(false);
+        phoneButtons_[i]->setFixedWidth(
+            phoneButtons_[i]->fontMetrics().horizontalAdvance(phoneButtons_[i]->text()) + 24);
         phoneButtons_[i]->setToolTip(CPhoneDlg::TitleOf(type));
         connect(phoneButtons_[i], &QPushButton::clicked, this, [this, type] { EditPhone(type); });
         auto* row = new QHBoxLayout;
