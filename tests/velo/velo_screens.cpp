@@ -5,7 +5,8 @@
 // number in $VELO_SCREENS_RECEIVER, the SMS dialog during and after sending
 // all D1 notes to the SMS centre that A's configuration names, the mail
 // dialog after sending an e-mail note through A's e-mail server profile,
-// and a reply. Run by scripts/screenshots
+// a reply, and the address book window with its address dialog. Run by
+// scripts/screenshots
 // under Xvfb; not a test.
 #include <QApplication>
 #include <QCheckBox>
@@ -20,6 +21,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "address_book_window.h"
+#include "address_dialog.h"
 #include "composer_dialog.h"
 #include "filter_profile_dialog.h"
 #include "paths.h"
@@ -144,6 +147,46 @@ void PictureSettings(const std::string& config) {
     dialog.reject();
 }
 
+// The address book window on a few entries, and the dialog of one of them.
+// An address book that has entries already is pictured as it is.
+void PictureAddressBook(std::time_t when) {
+    std::string path = AddressBook::DefaultPath();
+    AddressBook book;
+    if (book.Load(path, when) && book.Addresses().empty()) {
+        auto entry = [&](const char* nick, const char* first, const char* last, const char* city,
+                         const char* prefix, const char* number, const char* mobile,
+                         const char* email) -> Address& {
+            Address& a = book.Add(Address::MadeAt(when));
+            a.nick = nick;
+            a.firstname = first;
+            a.lastname = last;
+            a.zipCode = "50667";
+            a.city = city;
+            a.country = "Deutschland";
+            a.phones[kPhonePrivate] = {true, "+49", prefix, number};
+            if (*mobile) a.phones[kPhoneMobile] = {true, "+49", "0172", mobile};
+            a.email = email;
+            return a;
+        };
+        Address& bernd = entry("Bernd", "Bernd", "Berg", "Köln", "0221", "222 22", "1234567",
+                               "bernd@example.org");
+        bernd.address1 = "Domstraße 1";
+        bernd.comments = "Freitags ab drei";
+        entry("Ilse", "Ilse", "Iltis", "Köln", "0221", "31 31", "7654321", "");
+        entry("Hans", "Hans", "Huber", "München", "089", "555 123", "", "hans@example.org");
+        book.Save(path);
+    }
+    CAddressBookWnd wnd(path);
+    wnd.resize(820, 300);
+    wnd.show();
+    if (!wnd.Book().Addresses().empty()) wnd.SelectEntry(0);
+    Save(&wnd, "address-book");
+    if (wnd.Book().Addresses().empty()) return;
+    CAddressDlg dlg(wnd.Book().Addresses()[0], &wnd);
+    dlg.show();
+    Save(&dlg, "address");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -248,6 +291,7 @@ int main(int argc, char** argv) {
     PictureComposer(doc, config, 6, "composer-email");
     PictureProfileEditors(config);
     PictureSettings(config);
+    PictureAddressBook(t);
 
     frame.Folders()->SelectFolder(kSendNotes);
     frame.List()->SelectId(toSend);

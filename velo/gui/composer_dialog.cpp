@@ -7,12 +7,12 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "address_book_window.h"
 #include "locations.h"
 #include "paths.h"
 
@@ -218,25 +218,11 @@ void CComposerDlg::ApplyAddress(const Address& address) {
 }
 
 void CComposerDlg::PickAddress() {
-    QDialog picker(this);
-    picker.setWindowTitle(QStringLiteral("Adressbuch"));
-    auto* layout = new QVBoxLayout(&picker);
-    auto* list = new QListWidget(&picker);
-    for (const Address& a : book_.Addresses()) {
-        std::string recipient = AddressRecipient(a, Type());
-        list->addItem(Q(AddressName(a) + (recipient.empty() ? "" : "  (" + recipient + ")")));
-    }
-    if (list->count() > 0) list->setCurrentRow(0);
-    layout->addWidget(list);
-    auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &picker);
-    box->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
-    box->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Abbrechen"));
-    connect(box, &QDialogButtonBox::accepted, &picker, &QDialog::accept);
-    connect(box, &QDialogButtonBox::rejected, &picker, &QDialog::reject);
-    connect(list, &QListWidget::itemDoubleClicked, &picker, &QDialog::accept);
-    layout->addWidget(box);
-    if (picker.exec() != QDialog::Accepted || list->currentRow() < 0) return;
-    ApplyAddress(book_.Addresses()[static_cast<size_t>(list->currentRow())]);
+    std::optional<Address> picked = CAddressBookWnd::Pick(addressBookPath_, this);
+    if (!picked) return;
+    // The window may have added or changed entries on its way.
+    book_.Load(addressBookPath_);
+    ApplyAddress(*picked);
 }
 
 bool CComposerDlg::Accept() {

@@ -13,7 +13,9 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
+#include "address_book_window.h"
 #include "config_keys.h"
 #include "msgbox.h"
 #include "msgbox_recorder.h"
@@ -247,6 +249,31 @@ TEST_F(ComposerDialogTest, AddressBookFillsNameAndRecipientByType) {
         dlg->ApplyAddress(hans);
         EXPECT_EQ(dlg->NameEdit()->text(), "Hans Meier");
         EXPECT_EQ(dlg->RecipientEdit()->text(), c.recipient);
+    }
+}
+
+TEST_F(ComposerDialogTest, AddressBookButtonPicksThroughTheAddressBookWindow) {
+    dir_.Put("Data/AddrBook.xml",
+             "<addressbook>\n<address_item id='1'>\n<nick>Anna</nick>\n</address_item>\n"
+             "<address_item id='2'>\n<nick>Hansi</nick>\n<firstname>Hans</firstname>\n"
+             "<lastname>Mei|er</lastname>\n"
+             "<phone type='mobile'>\n<prefix>0172</prefix>\n<number>1234567</number>\n</phone>\n"
+             "</address_item>\n</addressbook>\n");
+    auto dlg = NewDialog();
+    dlg->TypeButton(2)->click();
+    for (bool pick : {false, true}) {
+        bool seen = false;
+        QTimer::singleShot(0, [&seen, pick] {
+            auto* wnd = qobject_cast<CAddressBookWnd*>(QApplication::activeModalWidget());
+            ASSERT_NE(wnd, nullptr);
+            seen = true;
+            wnd->SelectEntry(1);
+            pick ? wnd->accept() : wnd->reject();
+        });
+        dlg->AddressBookButton()->click();
+        EXPECT_TRUE(seen);
+        EXPECT_EQ(dlg->NameEdit()->text(), pick ? "Hans Mei|er" : "") << pick;
+        EXPECT_EQ(dlg->RecipientEdit()->text(), pick ? "0172 1234567" : "") << pick;
     }
 }
 

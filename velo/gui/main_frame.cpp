@@ -166,6 +166,8 @@ void CMainFrame::CreateActions() {
                          &CMainFrame::Quit);
     make("restore", QStringLiteral("&Wiederherstellen"), QKeySequence(),
          &CMainFrame::RestoreWindow);
+    QAction* addressBook = make("addressBook", QStringLiteral("&Adressbuch..."), QKeySequence(),
+                                &CMainFrame::OpenAddressBook);
     auto* relayCalls = new QAction(QStringLiteral("&Anrufe weiterleiten"), this);
     relayCalls->setObjectName(QStringLiteral("relayCalls"));
     relayCalls->setCheckable(true);
@@ -187,6 +189,8 @@ void CMainFrame::CreateActions() {
     note->addAction(del);
     note->addAction(delAll);
     QMenu* extras = menuBar()->addMenu(QStringLiteral("E&xtras"));
+    extras->addAction(addressBook);
+    extras->addSeparator();
     extras->addAction(relayCalls);
     extras->addAction(relayNotes);
     extras->addSeparator();

@@ -46,6 +46,8 @@ struct MainFrameServices {
     std::function<void(CMailDlg&)> onMailDialog = nullptr;
     // Shorter than the mail server's minute where a test needs it; 0 keeps it.
     int mailReplyTimeoutMs = 0;
+    // The address book that "Adressbuch..." opens; empty for the data directory's.
+    std::string addressBook = "";
 };
 
 class CMainFrame : public QMainWindow {
@@ -81,6 +83,8 @@ public:
     void DeleteItem();
     void DeleteAll();
     void ToggleRelay(bool calls);
+    // The address book window, to add, edit and delete addresses.
+    void OpenAddressBook();
 
     // For tests and the screenshot tool.
     CFolderView* Folders() const { return folders_; }

@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <mutex>
 
+#include "address_book_window.h"
 #include "app_caption.h"
 #include "folder_view.h"
 #include "main_frame.h"
@@ -47,4 +48,11 @@ void CMainFrame::DeleteAll() {
     list_->setUpdatesEnabled(true);
     folders_->UpdateLabel(kDeletedNotes);
     AfterChange(folder);
+}
+
+void CMainFrame::OpenAddressBook() {
+    std::string path =
+        services_.addressBook.empty() ? AddressBook::DefaultPath() : services_.addressBook;
+    CAddressBookWnd wnd(path, CAddressBookWnd::Mode::Edit, this);
+    wnd.exec();
 }

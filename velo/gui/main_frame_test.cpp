@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QSplitter>
 #include <QSystemTrayIcon>
@@ -13,6 +15,7 @@
 #include <atomic>
 #include <thread>
 
+#include "address_book_window.h"
 #include "composer_dialog.h"
 #include "config_keys.h"
 #include "folder_view.h"
@@ -239,6 +242,34 @@ TEST_F(MainFrameTest, MinimisingWithSendToTrayHidesTheWindowUntilTheIconIsClicke
     EXPECT_TRUE(frame_->isVisible());
     EXPECT_FALSE(frame_->TrayIcon()->isVisible());
     EXPECT_FALSE(frame_->Notice()->IsRunning());
+}
+
+TEST_F(MainFrameTest, ExtrasOpensTheAddressBookWindow) {
+    doc_ = std::make_unique<CVeloDoc>(dir_.Path(), settings_.Path());
+    ASSERT_TRUE(doc_->Open());
+    MainFrameServices services{settings_.Path(), nullptr, "test", nullptr, {}};
+    services.addressBook = dir_.File("AddrBook.xml");
+    dir_.Put("AddrBook.xml",
+             "<addressbook>\n<address_item id='1'>\n<nick>Hansi</nick>\n"
+             "</address_item>\n</addressbook>\n");
+    frame_ = std::make_unique<CMainFrame>(*doc_, services);
+    QAction* action = frame_->Action("addressBook");
+    ASSERT_NE(action, nullptr);
+    EXPECT_EQ(action->text(), "&Adressbuch...");
+    bool inExtras = false;
+    for (QMenu* menu : frame_->menuBar()->findChildren<QMenu*>()) {
+        if (menu->title() == "E&xtras") inExtras = menu->actions().contains(action);
+    }
+    EXPECT_TRUE(inExtras);
+    std::vector<std::string> nicks;
+    QTimer::singleShot(0, [&nicks] {
+        auto* wnd = qobject_cast<CAddressBookWnd*>(QApplication::activeModalWidget());
+        ASSERT_NE(wnd, nullptr);
+        for (const Address& a : wnd->Book().Addresses()) nicks.push_back(a.nick);
+        wnd->reject();
+    });
+    action->trigger();
+    EXPECT_EQ(nicks, std::vector<std::string>{"Hansi"});
 }
 
 TEST_F(MainFrameTest, AReplyStandsInSendNotesAtOnceAndOpensInTheComposer) {
