@@ -26,6 +26,7 @@ class QLabel;
 class QSplitter;
 class QSystemTrayIcon;
 class DebugLog;
+class QDialog;
 class CSendDlg;
 class CSendSMSDlg;
 class CMailDlg;
@@ -107,6 +108,8 @@ protected:
 
 private:
     void SendMailItem(int folder, long id);
+    void RunProgressDialog(QDialog* dialog, int folder, const std::string& what,
+                           const std::function<bool()>& start);
     void RunSmsDialog(int folder, const std::function<bool(SmsSender&, SmsProgress&)>& send);
     void CreateActions();
     void CreateStatusBar();

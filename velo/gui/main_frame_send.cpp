@@ -5,6 +5,7 @@
 #include "composer.h"
 #include "composer_dialog.h"
 #include "folder_view.h"
+#include "gui_wait_hook.h"
 #include "mail_dialog.h"
 #include "main_frame.h"
 #include "mobile_networks.h"
@@ -41,17 +42,27 @@ void CMainFrame::SendItem() {
     NoteSender sender(settings, services_.makeLink, services_.programId);
     long id = item->NoteId();
     Log("Senden: " + std::to_string(id) + " an " + item->Get(NoteItem::kNumber));
-    sending_ = true;
     QPointer<CSendDlg> dialog = new CSendDlg(settings, this);
     if (services_.onSendDialog) services_.onSendDialog(*dialog);
-    bool sent =
-        dialog->Start([&](SendProgress& p) { return doc_.SendNote(id, folder, sender, p); });
-    Log(sent ? "Senden: gesendet" : "Senden: nicht gesendet");
-    // The note has moved by now; the lists show it while the dialog waits.
+    RunProgressDialog(dialog, folder, "Senden", [&] {
+        return dialog->Start([&](SendProgress& p) { return doc_.SendNote(id, folder, sender, p); });
+    });
+}
+
+// Runs a send with its progress dialog over the window, then lets the user
+// read the dialog until it is closed; the lists show the moved items
+// meanwhile. The dialog may go away with the window during the send.
+void CMainFrame::RunProgressDialog(QDialog* dialog, int folder, const std::string& what,
+                                   const std::function<bool()>& start) {
+    sending_ = true;
+    QPointer<QDialog> shown(dialog);
+    bool sent = start();
+    Log(what + (sent ? ": gesendet" : ": nicht gesendet"));
     folders_->UpdateLabel(kOutNotes);
+    folders_->UpdateLabel(folder);
     AfterChange(folder);
-    if (dialog && !closeAfterSend_) dialog->WaitForClose();
-    delete dialog;
+    if (shown && !closeAfterSend_) WaitUntilClosed(*shown);
+    delete shown;
     sending_ = false;
     if (closeAfterSend_) close();
 }
@@ -77,18 +88,11 @@ void CMainFrame::RunSmsDialog(int folder,
     SettingsFile settings(services_.configFile);
     SmsSender sender(settings, services_.makeSmsLink);
     sender.SetLog(services_.log);
-    sending_ = true;
     QPointer<CSendSMSDlg> dialog = new CSendSMSDlg(this);
     if (services_.onSmsDialog) services_.onSmsDialog(*dialog);
-    bool sent = dialog->Start([&](SmsProgress& p) { return send(sender, p); });
-    Log(sent ? "SMS senden: gesendet" : "SMS senden: nicht (alle) gesendet");
-    folders_->UpdateLabel(kOutNotes);
-    folders_->UpdateLabel(folder);
-    AfterChange(folder);
-    if (dialog && !closeAfterSend_) dialog->WaitForClose();
-    delete dialog;
-    sending_ = false;
-    if (closeAfterSend_) close();
+    RunProgressDialog(dialog, folder, "SMS senden", [&] {
+        return dialog->Start([&](SmsProgress& p) { return send(sender, p); });
+    });
 }
 
 void CMainFrame::SendMailItem(int folder, long id) {
@@ -96,18 +100,11 @@ void CMainFrame::SendMailItem(int folder, long id) {
     MailSender sender(settings, services_.log);
     if (services_.mailReplyTimeoutMs > 0) sender.SetReplyTimeout(services_.mailReplyTimeoutMs);
     Log("Email senden: " + std::to_string(id));
-    sending_ = true;
     QPointer<CMailDlg> dialog = new CMailDlg(this);
     if (services_.onMailDialog) services_.onMailDialog(*dialog);
-    bool sent =
-        dialog->Start([&](MailProgress& p) { return doc_.SendMail(id, folder, sender, p); });
-    Log(sent ? "Email senden: gesendet" : "Email senden: nicht gesendet");
-    folders_->UpdateLabel(kOutNotes);
-    AfterChange(folder);
-    if (dialog && !closeAfterSend_) dialog->WaitForClose();
-    delete dialog;
-    sending_ = false;
-    if (closeAfterSend_) close();
+    RunProgressDialog(dialog, folder, "Email senden", [&] {
+        return dialog->Start([&](MailProgress& p) { return doc_.SendMail(id, folder, sender, p); });
+    });
 }
 
 // After the composer stored a message: it shows in its folder, selected,
