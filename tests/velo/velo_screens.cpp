@@ -28,6 +28,7 @@
 #include "paths.h"
 #include "profile_lists_dialog.h"
 #include "settings_dialog.h"
+#include "tariff_dialogs.h"
 #include "relay_profile_dialog.h"
 #include "template_profile_dialog.h"
 #include "corvane.h"
@@ -128,6 +129,20 @@ void PictureProfileEditors(const std::string& config) {
     CProfileListsDlg lists(shown);
     lists.show();
     Save(&lists, "relay-profiles");
+}
+
+// The provider, plan and tariff dialogs as "Neu" and "Bearbeiten" open them.
+void PictureTariffDialogs() {
+    auto keep = [](auto&&...) { return true; };
+    CProviderDlg provider("Telco", "01013", keep);
+    provider.show();
+    Save(&provider, "tariff-provider");
+    CPlanDlg plan("Werktags", keep);
+    plan.show();
+    Save(&plan, "tariff-plan");
+    CTariffDlg entry({0, 4, 8, 17}, {"Telco", "Fernruf"}, "Fernruf", keep);
+    entry.show();
+    Save(&entry, "tariff-entry");
 }
 
 // Every page of the settings window on A's configuration.
@@ -291,6 +306,7 @@ int main(int argc, char** argv) {
     PictureComposer(doc, config, 6, "composer-email");
     PictureProfileEditors(config);
     PictureSettings(config);
+    PictureTariffDialogs();
     PictureAddressBook(t);
 
     frame.Folders()->SelectFolder(kSendNotes);

@@ -275,6 +275,10 @@ bool TariffPlanPage::RemoveEntry(const std::string& planKey, std::optional<int> 
 std::vector<PlanChoice> PlanChoices(const SettingsFile& file) {
     ItemList plans(cfg::kTariffPlanFields);
     plans.Load(file, cfg::kCallByCallTariffPlan);
+    return PlanChoices(plans);
+}
+
+std::vector<PlanChoice> PlanChoices(const ItemList& plans) {
     std::vector<PlanChoice> choices{{"Kein", ""}};
     for (const ListItem& plan : plans.Items())
         choices.push_back({plan.fields[kPlanName], plan.fields[kPlanKey]});

@@ -112,5 +112,6 @@ struct PlanChoice {
     std::string name, key;
 };
 std::vector<PlanChoice> PlanChoices(const SettingsFile& file);
+std::vector<PlanChoice> PlanChoices(const ItemList& plans);
 
 }  // namespace tariff

@@ -9,6 +9,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "dialog_buttons.h"
+
 namespace {
 
 // Texts go into the file exactly as typed: no trimming, no replacing.
@@ -18,15 +20,6 @@ QString AddrQ(const std::string& text) {
 
 std::string AddrS(const QString& text) {
     return text.toStdString();
-}
-
-QDialogButtonBox* OkCancel(QDialog* dialog) {
-    auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
-    box->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
-    box->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Abbrechen"));
-    QObject::connect(box, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
-    QObject::connect(box, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
-    return box;
 }
 
 struct AddressFieldRow {
@@ -59,7 +52,7 @@ CPhoneDlg::CPhoneDlg(PhoneType type, const PhoneNumber& number, QWidget* parent)
     form->addRow(QStringLiteral("&Nummer"), number_);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
-    layout->addWidget(OkCancel(this));
+    layout->addWidget(OkCancelButtons(this));
 }
 
 QString CPhoneDlg::TitleOf(PhoneType type) {
@@ -115,7 +108,7 @@ CAddressDlg::CAddressDlg(const Address& address, QWidget* parent)
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
-    layout->addWidget(OkCancel(this));
+    layout->addWidget(OkCancelButtons(this));
 }
 
 QLineEdit* CAddressDlg::Field(std::string Address::*field) const {

@@ -8,7 +8,10 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "app_caption.h"
+#include "call_by_call_pages.h"
 #include "mobile_networks.h"
+#include "msgbox.h"
 #include "settings_pages.h"
 
 namespace {
@@ -35,6 +38,12 @@ public:
 
 }  // namespace
 
+void ShowSettingsNotSaved(const std::string& path) {
+    ShowMessageBox("Die Einstellungen können nicht gespeichert werden: '" + path +
+                       "' ist nicht beschreibbar.",
+                   kAppCaption, MB_ICONSTOP);
+}
+
 CVeloSettingsDlg::CVeloSettingsDlg(const std::string& config, const std::string& installDir,
                                    QWidget* parent)
     : QDialog(parent) {
@@ -57,9 +66,14 @@ CVeloSettingsDlg::CVeloSettingsDlg(const std::string& config, const std::string&
     QTreeWidgetItem* isdn = AddGroup(QStringLiteral("ISDN"), QStringLiteral("ISDN Einstellungen"),
                                      QStringLiteral("Mit welcher Rufnummer und über welche Amtsholung velo wählt."));
     AddPage(isdn, QStringLiteral("MSN/Amtsholung"), MakeIsdnPage(config, stack_));
-    AddGroup(QStringLiteral("Call By Call"), QStringLiteral("Call by Call Verwaltung"),
-             QStringLiteral("Die Anbieter und Tarifpläne bearbeiten Sie zurzeit in Telvora.cfg "
-                            "([CallByCallProviders], [CallByCallTariffPlan])."));
+    QTreeWidgetItem* callByCall = AddGroup(
+        QStringLiteral("Call By Call"), QStringLiteral("Call by Call Verwaltung"),
+        QStringLiteral("Über welche Anbieter velo zu welcher Stunde wählt: die Anbieter mit ihren "
+                       "Vorwahlen und die Tarifpläne."));
+    auto* providers = new CProviderListDlg(config, stack_);
+    AddPage(callByCall, QStringLiteral("Provider"), providers);
+    tariffPage_ = new CTariffPlanDlg(config, providers, stack_);
+    AddPage(callByCall, QStringLiteral("Tarifpläne"), tariffPage_);
     QTreeWidgetItem* notes = AddGroup(QStringLiteral("Notizen"),
                                       QStringLiteral("Notizen-Einstellungen"),
                                       QStringLiteral("Wer Notizen sendet und wie sie gewählt werden."));
@@ -80,7 +94,10 @@ CVeloSettingsDlg::CVeloSettingsDlg(const std::string& config, const std::string&
     AddPage(relay, QStringLiteral("Anrufe"), MakeRelayPage(config, installDir, "RelayCall", stack_));
     tree_->expandAll();
     connect(tree_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
-        if (item) stack_->setCurrentIndex(item->data(0, Qt::UserRole).toInt());
+        if (!item) return;
+        stack_->setCurrentIndex(item->data(0, Qt::UserRole).toInt());
+        if (auto* page = dynamic_cast<SettingsPage*>(stack_->currentWidget()); page && tariffPage_)
+            page->ShowPlans(tariff::PlanChoices(tariffPage_->Plans().Plans()));
     });
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);

@@ -8,6 +8,11 @@
 #include <string>
 #include <vector>
 
+namespace tariff {
+struct PlanChoice;
+}
+
+class CTariffPlanDlg;
 class QStackedWidget;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -20,7 +25,13 @@ public:
     virtual bool Check() { return true; }
     // Writes what changed; false after a message when it cannot.
     virtual bool Save() = 0;
+    // The tariff plans as the plan page holds them now, for the pages that
+    // offer a plan to choose.
+    virtual void ShowPlans(const std::vector<tariff::PlanChoice>&) {}
 };
+
+// Says that the settings file cannot be written.
+void ShowSettingsNotSaved(const std::string& path);
 
 class CVeloSettingsDlg : public QDialog {
     Q_OBJECT
@@ -46,4 +57,5 @@ private:
     QTreeWidget* tree_;
     QStackedWidget* stack_;
     std::vector<SettingsPage*> pages_;
+    CTariffPlanDlg* tariffPage_ = nullptr;
 };

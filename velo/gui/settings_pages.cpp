@@ -74,10 +74,8 @@ public:
     QComboBox* Plan(const char* label, const TextSetting& key) {
         auto* box = new QComboBox(this);
         std::string original = settings_.Read(key);
-        for (const tariff::PlanChoice& c : tariff::PlanChoices(settings_)) {
-            box->addItem(SettingsText(c.name), SettingsText(c.key));
-            if (c.key == original) box->setCurrentIndex(box->count() - 1);
-        }
+        FillPlans(box, tariff::PlanChoices(settings_), original);
+        planBoxes_.push_back(box);
         form_->addRow(QString::fromUtf8(label), box);
         savers_.push_back([this, box, key, original] {
             std::string now = box->currentData().toString().toStdString();
@@ -111,18 +109,33 @@ public:
     bool Save() override {
         for (auto& save : savers_) {
             if (!save()) {
-                ShowMessageBox("Die Einstellungen können nicht gespeichert werden: '" +
-                                   settings_.Path() + "' ist nicht beschreibbar.",
-                               kAppCaption, MB_ICONSTOP);
+                ShowSettingsNotSaved(settings_.Path());
                 return false;
             }
         }
         return true;
     }
 
+    // The choice stays on its plan; a plan deleted meanwhile leaves "Kein".
+    void ShowPlans(const std::vector<tariff::PlanChoice>& choices) override {
+        for (QComboBox* box : planBoxes_)
+            FillPlans(box, choices, box->currentData().toString().toStdString());
+    }
+
 protected:
+    static void FillPlans(QComboBox* box, const std::vector<tariff::PlanChoice>& choices,
+                          const std::string& key) {
+        QSignalBlocker block(box);
+        box->clear();
+        for (const tariff::PlanChoice& c : choices) {
+            box->addItem(SettingsText(c.name), SettingsText(c.key));
+            if (c.key == key) box->setCurrentIndex(box->count() - 1);
+        }
+    }
+
     SettingsFile settings_;
     QFormLayout* form_;
+    std::vector<QComboBox*> planBoxes_;
     std::vector<std::function<bool()>> savers_;
 };
 
