@@ -115,11 +115,15 @@ bool WatchDriver(MonitorService& monitor, StopRequest& stop, std::atomic<bool>& 
 int Run(const QuorlinOptions& options) {
     StopRequest stop;
     SignalWatcher signals(stop);
+    std::string error;
+    if (!PrepareInstallDir(error)) {
+        Log().Failure(error + " quorlin endet.");
+        return 1;
+    }
     Log().Init(JoinPath(InstallDir(), "Telvora.cfg"));
     Log().TakeOverStandardError();
     std::string appName = JoinPath(InstallDir(), "quorlin");
     InstallLock installation;
-    std::string error;
     if (!installation.Take(InstallDir(), error)) {
         Log().Failure(error + " quorlin endet.");
         return 1;

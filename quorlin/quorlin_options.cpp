@@ -26,7 +26,8 @@ std::string UsageText() {
            "  --no-monitor  keine Telefonanrufe erfassen, nur Notizen annehmen\n"
            "  -h, --help    diese Hilfe\n"
            "\n"
-           "Das Installationsverzeichnis ist $TELVORA_HOME, sonst das Programmverzeichnis;\n"
-           "dort liegen Telvora.cfg und (ohne StoreDir) der Notizspeicher. Die ISDN-Leitung\n"
-           "bestimmt ~/.capi20rc.\n";
+           "Das Installationsverzeichnis ist $TELVORA_HOME, sonst $XDG_DATA_HOME/telvora\n"
+           "(ohne XDG_DATA_HOME ~/.local/share/telvora, beim ersten Start angelegt); dort\n"
+           "liegen Telvora.cfg und (ohne StoreDir) der Notizspeicher. Die ISDN-Leitung\n"
+           "bestimmt ~/.capi20rc, sonst /etc/capi20.conf.\n";
 }

@@ -24,7 +24,33 @@ bool SameFile(const std::string& a, const std::string& b) {
            sa.st_ino == sb.st_ino;
 }
 
+bool AsksForHelp(const std::vector<std::string>& args) {
+    for (const std::string& arg : args) {
+        if (arg == "-h" || arg == "--help") return true;
+    }
+    return false;
+}
+
 }  // namespace
+
+const char* const kRelayHelp =
+    "Aufruf: relay -f:PARAMETERDATEI\n"
+    "\n"
+    "relay leitet eine empfangene Notiz oder einen Anruf weiter: per E-Mail, in eine\n"
+    "Datei oder als SMS über das SMS-Center von D1, D2 oder E-Plus. velo (ohne\n"
+    "grafische Anzeige das wartende 'telvora take') startet es je Eintrag mit einer\n"
+    "Parameterdatei (Abschnitt [RelayParameters]); von Hand braucht man es nur zur\n"
+    "Fehlersuche.\n"
+    "Das Ergebnis steht im Weiterleitungsprotokoll und in Telvora.cfg\n"
+    "([RelayResults] RelayedItems, [RelayFailures]).\n"
+    "\n"
+    "  -f:PARAMETERDATEI  die Parameterdatei; bei mehreren gilt die letzte\n"
+    "  -h, --help         diese Hilfe (nur ohne -f:)\n"
+    "\n"
+    "Rückgabewert: 1, wenn keine Parameterdatei genannt ist (relay schreibt dann nur\n"
+    "\"Usage: RelayNote -f:paramter-file\") oder die ISDN-Schnittstelle für eine SMS\n"
+    "nicht startet, sonst 0, auch wenn die Weiterleitung scheiterte.\n"
+    "RelayDebug.log im aktuellen Ordner bei [Parameters] debug=1.\n";
 
 std::string ParameterFileOf(const std::vector<std::string>& args) {
     std::string file;
@@ -42,6 +68,10 @@ RelayProgram::RelayProgram(std::ostream& out)
 
 int RelayProgram::Run(const std::vector<std::string>& args) {
     std::string file = ParameterFileOf(args);
+    if (file.empty() && AsksForHelp(args)) {
+        out_ << kRelayHelp << std::flush;
+        return 0;
+    }
     if (file.empty()) {
         out_ << "Usage: RelayNote -f:paramter-file" << std::endl;
         return 1;

@@ -33,7 +33,8 @@ public:
     }
 
     // args without the program name. The program's result: 1 after the
-    // usage text or a link library that cannot be started, else 0.
+    // usage text or a link library that cannot be started, else 0. Without
+    // a parameter file, -h or --help prints the help and gives 0.
     int Run(const std::vector<std::string>& args);
 
 private:
@@ -54,6 +55,9 @@ private:
     LinkStart startLink_;
     LinkStop stopLink_;
 };
+
+// What "relay --help" prints.
+extern const char* const kRelayHelp;
 
 // The parameter file of the command line: the rest of the last argument
 // that begins with "-f:"; "" when there is none.

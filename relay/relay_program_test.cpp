@@ -74,6 +74,22 @@ TEST_F(RelayProgramTest, WithoutAParameterFileTheUsageIsPrinted) {
     EXPECT_EQ(ParameterFileOf({"-f:a.par", "other", "-f:b.par"}), "b.par");
 }
 
+TEST_F(RelayProgramTest, HelpIsAskedForOnlyWithoutAParameterFile) {
+    for (const char* help : {"--help", "-h"}) {
+        std::ostringstream out;
+        RelayProgram relay(out);
+        EXPECT_EQ(relay.Run({help}), 0);
+        EXPECT_EQ(out.str(), kRelayHelp);
+        EXPECT_EQ(out.str().rfind("Aufruf: relay -f:PARAMETERDATEI\n", 0), 0u);
+    }
+    // With a parameter file the run is the one velo asked for.
+    Parameters("operation=2\ntries=0\nrelayFile=" + dir_.File("notes.txt") + "\n");
+    EXPECT_EQ(relay_.Run({"--help", "-f:" + dir_.File("relay.par")}), 0);
+    EXPECT_EQ(out_.str(), "");
+    EXPECT_TRUE(Exists("notes.txt"));
+    EXPECT_EQ(Value("RelayResults", "RelayedItems"), "9");
+}
+
 TEST_F(RelayProgramTest, AMissingParameterFileIsReportedAndNothingWritten) {
     EXPECT_EQ(relay_.Run({"-f:" + dir_.File("gone.par")}), 0);
     EXPECT_EQ(out_.str(), "RelayNote: file " + dir_.File("gone.par") + " not found\n");

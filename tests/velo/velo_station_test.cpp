@@ -211,7 +211,7 @@ TEST(VeloStart, WithoutADisplayVeloEndsWithStatusOneAndSaysWhy) {
     ChildProcess help(VELO_PATH, {"--help"}, {{"DISPLAY", ""}}, dir.Path(), dir.File("help.txt"));
     EXPECT_EQ(help.Wait(20s).value_or(-1), 0);
     ASSERT_FALSE(help.Lines().empty());
-    EXPECT_EQ(help.Lines()[0], "Aufruf: velo [-n] [--help]");
+    EXPECT_EQ(help.Lines()[0], "Aufruf: velo [-n] [-h|--help]");
 }
 
 }  // namespace

@@ -11,6 +11,11 @@
 #include "telvora_cli.h"
 
 int main(int argc, char** argv) {
+    std::string error;
+    if (!PrepareInstallDir(error)) {
+        std::cerr << "telvora: " << error << "\n";
+        return 1;
+    }
     DebugLog log;
     log.Init(JoinPath(InstallDir(), "Velo.log"), SettingsFilePath());
     std::vector<std::string> args(argv + 1, argv + argc);

@@ -56,7 +56,7 @@ constexpr const char* kUsage =
     "  take [--watch]                            Übergebenes in die Ordner übernehmen\n"
     "  move ID VON NACH                          einen Eintrag verschieben\n"
     "  delete ORDNER ID                          einen Eintrag löschen\n"
-    "  --help                                    diese Hilfe\n"
+    "  -h, --help                                diese Hilfe\n"
     "ORDNER ist der Name (z.B. InNotes) oder die Nummer 0 bis 5.\n";
 
 // A file of more bytes than this has more characters than a note may have,

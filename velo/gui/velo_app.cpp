@@ -104,12 +104,17 @@ int RunVelo(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("velo"));
     QApplication::setApplicationDisplayName(QStringLiteral("Telvora"));
     QApplication::setDesktopFileName(QStringLiteral("telvora-velo"));
+    InstallQtMessageBoxHandler();
 
+    std::string error;
+    if (!PrepareInstallDir(error)) {
+        ShowMessageBox(error, kAppCaption, MB_ICONSTOP);
+        return 1;
+    }
     SingleInstance instance(InstallDir());
     if (instance.TellRunningInstance(options.newItemStart)) return 0;
     instance.Listen();
 
-    InstallQtMessageBoxHandler();
     InstallGuiWaitStepHook();
     DebugLog log;
     log.Init(JoinPath(InstallDir(), "Velo.log"), SettingsFilePath());
