@@ -64,10 +64,17 @@ UpdateText ReadUpdate(const std::string& path, std::string& data) {
     if (!S_ISREG(st.st_mode)) return UpdateText::Unreadable;
     std::ifstream in(path, std::ios::binary);
     if (!in) return UpdateText::Unreadable;
-    data.resize(kMaxUpdateBytes + 1);
-    in.read(data.data(), static_cast<std::streamsize>(data.size()));
+    // Read piece by piece up to one byte past the limit: a shipped file is
+    // a few kilobytes, and a buffer of the limit's size would cost each read
+    // a megabyte.
+    data.clear();
+    char piece[16 * 1024];
+    while (data.size() <= kMaxUpdateBytes) {
+        in.read(piece, sizeof piece);
+        if (in.gcount() <= 0) break;
+        data.append(piece, static_cast<size_t>(in.gcount()));
+    }
     if (in.bad()) return UpdateText::Unreadable;
-    data.resize(static_cast<size_t>(in.gcount()));
     if (data.size() > kMaxUpdateBytes || !LooksLikeText(data)) return UpdateText::Damaged;
     return UpdateText::Read;
 }
