@@ -1,0 +1,53 @@
+// A mail server's replies as velo's SMTP client takes them: however the
+// network cuts the bytes into pieces, the same replies come out.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "fuzz_support.h"
+#include "smtp_reply.h"
+
+namespace {
+
+struct Taken {
+    std::vector<SmtpReply> replies;
+    std::string pending;
+};
+
+Taken TakeAll(std::string_view bytes, std::size_t piece) {
+    Taken taken;
+    SmtpReplyBuffer buffer;
+    while (!bytes.empty()) {
+        std::size_t n = piece < bytes.size() ? piece : bytes.size();
+        buffer.Append(bytes.substr(0, n));
+        bytes.remove_prefix(n);
+        while (auto reply = buffer.TakeReply()) {
+            reply->Texts();
+            reply->LastLine();
+            taken.replies.push_back(*reply);
+        }
+    }
+    taken.pending = buffer.PendingText();
+    return taken;
+}
+
+bool Same(const Taken& a, const Taken& b) {
+    if (a.replies.size() != b.replies.size() || a.pending != b.pending) return false;
+    for (std::size_t i = 0; i < a.replies.size(); ++i) {
+        if (a.replies[i].code != b.replies[i].code || a.replies[i].lines != b.replies[i].lines)
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size > SmtpReplyBuffer::kMaxReplyBytes) return 0;
+    fuzz::Input in(data, size);
+    std::size_t piece = in.Byte() % 16 + 1;
+    std::string_view bytes = in.Rest();
+    if (!Same(TakeAll(bytes, bytes.size() + 1), TakeAll(bytes, piece))) std::abort();
+    return 0;
+}
