@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "fuzz_support.h"
-#include "sms_centre.h"
+#include "scripted_centre.h"
 #include "sms_emi.h"
 #include "sms_frames.h"
 
