@@ -24,7 +24,8 @@ constexpr std::size_t kDataLengthAt = 16, kData64At = 22, kDataB3IndSize = 30;
 
 class Line {
 public:
-    Line() : driver_(new ScriptedDriver), access_(2, 12, 128, std::unique_ptr<CapiDriver>(driver_)) {}
+    Line()
+        : driver_(new ScriptedDriver), access_(2, 12, 128, std::unique_ptr<CapiDriver>(driver_)) {}
 
     // The message as the driver hands it over: its Length is what arrived,
     // and a DATA_B3_IND points at a block of the length it gives, which the

@@ -39,8 +39,9 @@ Values AllValues(const std::string& file) {
     ProfileReader reader(*doc);
     for (const std::string& app : doc->SectionNames()) {
         for (const std::string& key : reader.KeyNames(app)) {
-            values.emplace(std::make_pair(FoldCase(TrimProfileBlanks(app)), FoldCase(TrimProfileBlanks(key))),
-                           reader.Get(app, key).value_or("-"));
+            values.emplace(
+                std::make_pair(FoldCase(TrimProfileBlanks(app)), FoldCase(TrimProfileBlanks(key))),
+                reader.Get(app, key).value_or("-"));
         }
     }
     return values;

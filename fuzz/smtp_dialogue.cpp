@@ -6,11 +6,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <condition_variable>
 #include <cstdint>
 #include <cstdlib>
-#include <string>
-#include <condition_variable>
 #include <mutex>
+#include <string>
 #include <thread>
 
 #include "fuzz_support.h"
