@@ -262,4 +262,18 @@ TEST_F(UpdateMerge, ShippedAddressesJoinTheBookOnce) {
     EXPECT_EQ(boxes_.Count(), 0u);
 }
 
+// The update file that showed the overflow: a shipped provider with the
+// largest int in its key, then one whose key the user's provider holds.
+TEST_F(UpdateMerge, AProviderKeyOfAnySizeGivesTheNextKeyWithoutWrapping) {
+    dir_.Put("Telvora.cfg", "[CallByCallProviders]\nItems=1\nitem-001=1|CBCP_01|Telco|01019\n");
+    dir_.Put("VeloUpdate.dat",
+             "[CallByCallProviders]\nItems=2\nitem-001=1|CBCP_2147483647|Erster|01013\n"
+             "item-002=2|CBCP_01|Billig|01088\n");
+    UpdateMergeResult result = Merge();
+    ASSERT_TRUE(result.merged) << result.message;
+    EXPECT_EQ(Records("CallByCallProviders"),
+              (Strings{"1|CBCP_01|Telco|01019", "2|CBCP_2147483647|Erster|01013",
+                       "3|CBCP_2147483648|Billig|01088"}));
+}
+
 }  // namespace
