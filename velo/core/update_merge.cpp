@@ -132,12 +132,6 @@ struct Placement {
     size_t index = 0;  // of the user's entry that the shipped one is or became
 };
 
-int LargestId(const std::vector<ListItem>& list) {
-    int largest = 0;
-    for (const ListItem& item : list) largest = std::max(largest, item.id);
-    return largest;
-}
-
 template <typename Pred>
 std::optional<size_t> FindIndex(const std::vector<ListItem>& list, Pred pred) {
     auto it = std::find_if(list.begin(), list.end(), pred);
@@ -160,7 +154,7 @@ bool GiveFreeKey(const ListKind& kind, const std::vector<ListItem>& list, ListIt
     }
     bool idTaken =
         FindIndex(list, [&](const ListItem& i) { return i.id == joined.id; }).has_value();
-    if (joined.id <= 0 || idTaken) joined.id = LargestId(list) + 1;
+    if (joined.id <= 0 || idTaken) joined.id = ItemList::NextId(list);
     return true;
 }
 
@@ -224,7 +218,7 @@ const ListKind kTemplates{
     [](const ListItem& i) { return std::to_string(i.id); },
     [](const std::string& key) { return std::atoi(key.c_str()) > 0; },
     NoOtherUse,
-    [](ListItem& item, const std::vector<ListItem>& list) { item.id = LargestId(list) + 1; },
+    [](ListItem& item, const std::vector<ListItem>& list) { item.id = ItemList::NextId(list); },
 };
 
 const ListKind kProviders{
