@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <set>
 #include <string>
 #include <vector>
@@ -34,9 +35,12 @@ std::vector<std::string> Waiting(const std::string& notes) {
     return records;
 }
 
-// An item without its id, which a take may change to keep ids apart.
+// An item without its id, which a take may change to keep ids apart, and
+// without its time: a record without them reads them as the second it is
+// read, which need not be the second the take read it.
 std::string WithoutId(NoteItem item) {
     item.Set(NoteItem::kNoteId, "");
+    item.Set(NoteItem::kDateTime, "");
     return item.FormatHandoff();
 }
 
@@ -44,7 +48,11 @@ std::string WithoutId(NoteItem item) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzz::SilenceMessageBoxes();
+    // Every input meets a store of its own: nothing of an earlier one (a
+    // folder's text files, the settings velo wrote) may change its course.
     std::string store = scratch.File("store");
+    std::filesystem::remove_all(store);
+    scratch.Remove("Telvora.cfg");
     mkdir(store.c_str(), 0777);
     std::string notes =
         scratch.Put("store/Notes.dat", std::string_view(reinterpret_cast<const char*>(data), size));
