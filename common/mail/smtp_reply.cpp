@@ -31,20 +31,30 @@ std::vector<std::string> SmtpReply::Texts() const {
 }
 
 std::optional<SmtpReply> SmtpReplyBuffer::TakeReply() {
-    SmtpReply reply;
-    std::size_t start = 0;
+    // Where the reply ends is looked for from the first line not yet seen
+    // whole: a long reply that arrives a few bytes at a time is read once,
+    // not once for every piece.
+    std::size_t start = scanned_;
     for (;;) {
         std::size_t end = pending_.find('\n', start);
-        if (end == std::string::npos) return std::nullopt;
-        std::string line = WithoutLineEnd(std::string_view(pending_).substr(start, end - start));
+        if (end == std::string::npos) {
+            scanned_ = start;
+            return std::nullopt;
+        }
+        bool last = !IsContinuation(std::string_view(pending_).substr(start, end - start));
         start = end + 1;
-        bool last = !IsContinuation(line);
-        reply.lines.push_back(std::move(line));
         if (last) break;
+    }
+    SmtpReply reply;
+    for (std::size_t at = 0; at < start;) {
+        std::size_t end = pending_.find('\n', at);
+        reply.lines.push_back(WithoutLineEnd(std::string_view(pending_).substr(at, end - at)));
+        at = end + 1;
     }
     const std::string& last = reply.LastLine();
     reply.code = StartsWithCode(last) ? std::stoi(last.substr(0, 3)) : 0;
     pending_.erase(0, start);
+    scanned_ = 0;
     return reply;
 }
 

@@ -36,8 +36,14 @@ public:
     std::string PendingText() const;
     // Forgets everything received: after STARTTLS nothing that came before
     // the handshake may be taken as the encrypted server's answer.
-    void Clear() { pending_.clear(); }
+    void Clear() {
+        pending_.clear();
+        scanned_ = 0;
+    }
 
 private:
     std::string pending_;
+    // The lines of pending_ before this offset are complete lines that
+    // announce more.
+    std::size_t scanned_ = 0;
 };

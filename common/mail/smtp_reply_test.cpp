@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 namespace {
 
 TEST(SmtpReplyBufferTest, RepliesAreReassembledFromPiecesAndTakenOneByOne) {
@@ -62,6 +64,29 @@ TEST(SmtpReplyBufferTest, AnEndlessReplyIsTooLongAndClearedAway) {
     EXPECT_FALSE(buffer.TooLong());
     buffer.Append("220 ok\r\n");
     EXPECT_EQ(buffer.TakeReply()->code, 220);
+}
+
+// A server that sends a reply of many short lines a byte at a time: each
+// piece used to make the buffer read every line again, 64 KB took most of
+// a minute.
+TEST(SmtpReplyBufferTest, AReplyOfManyLinesTricklingInIsReadOnce) {
+    std::string bytes;
+    while (bytes.size() < SmtpReplyBuffer::kMaxReplyBytes - 16) bytes += "250-\r\n";
+    bytes += "250 OK\r\n";
+    auto start = std::chrono::steady_clock::now();
+    SmtpReplyBuffer buffer;
+    std::optional<SmtpReply> reply;
+    for (char c : bytes) {
+        ASSERT_FALSE(reply) << "the reply came before its last line";
+        buffer.Append(std::string_view(&c, 1));
+        reply = buffer.TakeReply();
+    }
+    auto took = std::chrono::steady_clock::now() - start;
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->code, 250);
+    EXPECT_EQ(reply->lines.size(), (bytes.size() - 8) / 6 + 1);
+    EXPECT_EQ(reply->LastLine(), "250 OK");
+    EXPECT_LT(took, std::chrono::seconds(2));
 }
 
 }  // namespace

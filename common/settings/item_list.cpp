@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 #include <unordered_set>
 
 #include "field_text.h"
@@ -200,7 +201,17 @@ int ItemList::LargestId() const {
     return largest;
 }
 
+int ItemList::NextId(const std::vector<ListItem>& items) {
+    int largest = 0;
+    for (const ListItem& i : items) largest = std::max(largest, i.id);
+    if (largest < std::numeric_limits<int>::max()) return largest + 1;
+    int id = 1;
+    auto used = [&](const ListItem& i) { return i.id == id; };
+    while (std::any_of(items.begin(), items.end(), used)) ++id;
+    return id;
+}
+
 ListItem& ItemList::Add() {
-    items_.push_back(ListItem{LargestId() + 1, std::vector<std::string>(fieldCount_)});
+    items_.push_back(ListItem{NextId(items_), std::vector<std::string>(fieldCount_)});
     return items_.back();
 }

@@ -36,6 +36,10 @@ public:
     ListItem* FindByField(size_t field, std::string_view text);
     // 0 for an empty list.
     int LargestId() const;
+    // The id of a new item of items: one above every other; when the
+    // largest is the largest int there is, which only an id written by hand
+    // can be, the smallest positive one that is free.
+    static int NextId(const std::vector<ListItem>& items);
     // Appends an item with an id above every other and fieldCount empty fields.
     ListItem& Add();
 

@@ -132,6 +132,18 @@ TEST(ItemList, FindsByIdAndFieldAndNumbersNewItems) {
     EXPECT_EQ(ItemList(1).LargestId(), 0);
 }
 
+// An id written by hand may be the largest int there is: a new item then
+// takes the smallest free id instead of one past it, which does not exist.
+TEST(ItemList, ANewItemAfterTheLargestIdThereIsTakesAFreeOne) {
+    TestDir dir;
+    dir.Put("t.cfg", "[L]\nItems=3\nitem-001=2147483647|Anna\nitem-002=1|Bernd\nitem-003=3|C\n");
+    SettingsFile file(dir.File("t.cfg"));
+    ItemList list(1);
+    list.Load(file, "L");
+    EXPECT_EQ(list.Add().id, 2);
+    EXPECT_EQ(list.Add().id, 4);
+}
+
 TEST(ItemList, RoundTripsThroughTheFile) {
     TestDir dir;
     SettingsFile file(dir.File("t.cfg"));

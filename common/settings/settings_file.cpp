@@ -1,5 +1,7 @@
 #include "settings_file.h"
 
+#include <cstdlib>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -27,4 +29,10 @@ bool SettingsFile::WriteInt(const char* section, const char* key, int value) con
 
 bool SettingsFile::RemoveKey(const char* section, const char* key) const {
     return WriteText(section, key, nullptr);
+}
+
+bool SettingsFile::CountUp(const TextSetting& s) const {
+    long long count = std::strtoll(Read(s).c_str(), nullptr, 10);
+    if (count < std::numeric_limits<long long>::max()) ++count;
+    return Write(s, std::to_string(count));
 }

@@ -29,6 +29,9 @@ public:
         return WriteText(s.section, s.key, value.c_str());
     }
     bool Write(const IntSetting& s, int value) const { return WriteInt(s.section, s.key, value); }
+    // A counter kept as text, one up: its number as C reads it (0 for none),
+    // staying at the largest number there is.
+    bool CountUp(const TextSetting& s) const;
 
 private:
     std::string path_;

@@ -37,6 +37,29 @@ TEST(SettingsFile, WritesIntegersAsDecimalAndRemovesKeys) {
     EXPECT_EQ(dir.Get("Telvora.cfg"), "[Parameters]\nrespMsg2=respMsg2.txt\n[Sender]\n");
 }
 
+// The counters of sent notes and SMS as a user may have edited them: one
+// past the largest int is no overflow, the largest number there is stays.
+TEST(SettingsFile, CountersCountUpFromWhateverTheFileHolds) {
+    TestDir dir;
+    SettingsFile cfg(dir.File("Telvora.cfg"));
+    struct Case {
+        const char* stored;
+        const char* counted;
+    } cases[] = {
+        {nullptr, "1"},
+        {"41", "42"},
+        {"kaputt", "1"},
+        {"2147483647", "2147483648"},
+        {"9223372036854775807", "9223372036854775807"},
+        {"99999999999999999999", "9223372036854775807"},
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(cfg.WriteText("Parameters", "notesSent", c.stored));
+        ASSERT_TRUE(cfg.CountUp(cfg::kNotesSent));
+        EXPECT_EQ(cfg.Read(cfg::kNotesSent), c.counted) << (c.stored ? c.stored : "none");
+    }
+}
+
 TEST(SettingsFile, ReadsAtMost255Characters) {
     TestDir dir;
     SettingsFile cfg(dir.File("t.cfg"));

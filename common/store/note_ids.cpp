@@ -1,6 +1,7 @@
 #include "note_ids.h"
 
 #include <cstdlib>
+#include <limits>
 #include <string>
 
 #include "item_list.h"
@@ -38,6 +39,8 @@ std::unordered_set<long> NoteIdsInStore(const ProfileReader& notes) {
 }
 
 long FreeNoteId(const std::unordered_set<long>& used, long from) {
-    while (used.count(from)) ++from;
+    // A record from elsewhere may carry the largest id there is; the search
+    // goes on from the first second then.
+    while (used.count(from)) from = from == std::numeric_limits<long>::max() ? 1 : from + 1;
     return from;
 }

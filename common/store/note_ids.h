@@ -19,5 +19,6 @@ std::unordered_set<long> NoteIdsInStore(const ProfileReader& notes);
 // The ids of the items waiting in the handoff.
 std::unordered_set<long> NoteIdsWaiting(const ProfileReader& notes);
 
-// from, or the first second after it that is no id in used.
+// from, or the first second after it that is no id in used (after the
+// largest id there is, the first second from 1 on).
 long FreeNoteId(const std::unordered_set<long>& used, long from);

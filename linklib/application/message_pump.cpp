@@ -19,6 +19,16 @@ void LogMessage(const std::uint8_t* m) {
     LinkLog().Dump(title.c_str(), m, capi::MsgLength(m));
 }
 
+// A subcommand byte is 0x80 with the kind (request, confirmation,
+// indication, response). The driver hands anything else over as it came
+// from the other end, without putting the data block of a DATA_B3_IND
+// behind it: its address fields point nowhere, and it is no message.
+bool IsCapiMessage(const std::uint8_t* m) {
+    std::uint8_t sub = capi::MsgSubcommand(m);
+    return capi::MsgLength(m) >= capi::kHeaderSize && sub >= (0x80 | capi::kReq) &&
+           sub <= (0x80 | capi::kResp);
+}
+
 // Offers one message to the endpoints of its application.
 void Route(CAPIAccess* access, const std::uint8_t* m) {
     for (CapiEndpoint* e : EndpointList()) {
@@ -41,7 +51,11 @@ std::size_t Drain(CAPIAccess* access) {
             return taken;
         }
         ++taken;
-        if (!m || capi::MsgLength(m) < capi::kHeaderSize) continue;
+        if (!m) continue;
+        if (!IsCapiMessage(m)) {
+            LinkLog().Dump("GET no CAPI message, dropped", m, capi::kHeaderSize);
+            continue;
+        }
         LogMessage(m);
         Route(access, m);
     }

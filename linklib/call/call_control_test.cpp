@@ -197,6 +197,23 @@ TEST_F(CallControl, ShortDataIndicationIsAnsweredButNotRead) {
     EXPECT_EQ(link.ReceivedChunks(), 0u);
 }
 
+// A subcommand byte that is none of the four: the driver hands such a
+// message over as it came, without the data block of a DATA_B3_IND behind
+// it, so its data address is whatever the other end wrote. It was read as
+// an indication and the address followed.
+TEST_F(CallControl, AMessageWithAnUnknownSubcommandIsDropped) {
+    BringUpOutgoing();
+    for (std::uint8_t sub : {0xA2, 0x02, 0x86, 0xFF}) {
+        Deliver(Message(kDataB3, sub, 98,
+                        {Le32(kNcci), Le32(0), Le16(16), Le16(4), Le16(0), Le64(0x2)}));
+        Deliver(Message(kDisconnect, sub, 99, {Le32(kPlci), Le16(0x3490)}));
+    }
+    EXPECT_TRUE(TakePuts().empty()) << "nothing answered";
+    EXPECT_EQ(link.ReceivedChunks(), 0u);
+    EXPECT_TRUE(link.B3Active());
+    EXPECT_TRUE(Connected());
+}
+
 TEST_F(CallControl, SecondCallWhileBusyIsRefusedAsBusy) {
     BringUpOutgoing();
     Deliver(Message(kConnect, kIndByte, 95, {Le32(0x0201), Le16(2), kEmpty, kEmpty}));

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <fstream>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "config_keys.h"
@@ -115,10 +116,6 @@ int StateFor(const IntakePaths& paths, const char* relaySection) {
     return cfg.Read(cfg::RelayKeys(relaySection).relay) > 0 ? kStateWaitingRelay : kStateReceived;
 }
 
-struct IncomingNote {
-    std::string info, msn, number, name, subject, text;
-};
-
 unsigned short FileNote(const IntakePaths& paths, const IncomingNote& in);
 
 // Everything the sender sent, so that a resend is recognised.
@@ -176,11 +173,16 @@ std::string ReplyText(const IntakePaths& paths) {
     return ReadNoteText(path, kMaxReplyChars);
 }
 
-bool ValidArgs(const char* appName, const char* args) {
-    return appName && *appName && args && *args;
-}
-
 }  // namespace
+
+std::optional<IncomingNote> ReadNoteArgs(const char* args, bool raw, const char* connectionPar) {
+    if (!args || !*args) return std::nullopt;
+    std::vector<std::string> f;
+    if (!SplitFields(Cp1252ToUtf8(args), raw ? 6 : 3, f)) return std::nullopt;
+    if (!raw) return IncomingNote{"", "", f[0], f[1], f[2], f[3]};
+    std::string msn = connectionPar ? Cp1252ToUtf8(connectionPar) : "";
+    return IncomingNote{f[1], msn, f[3], f[4], f[5], f[6]};
+}
 
 IntakePaths IntakePathsFor(const std::string& appName) {
     IntakePaths paths;
@@ -195,21 +197,18 @@ IntakePaths IntakePathsFor(const std::string& appName) {
 unsigned short RCmdNote(unsigned int, char* appName, char*, char* args, unsigned char**,
                         unsigned long*) {
     LinkLog().Write("++RCmdNote\n");
-    if (!ValidArgs(appName, args)) return kBadArguments;
-    std::vector<std::string> f;
-    if (!SplitFields(Cp1252ToUtf8(args), 3, f)) return kBadArguments;
-    return StoreNote(IntakePathsFor(appName), IncomingNote{"", "", f[0], f[1], f[2], f[3]});
+    auto note = ReadNoteArgs(args, false, nullptr);
+    if (!appName || !*appName || !note) return kBadArguments;
+    return StoreNote(IntakePathsFor(appName), *note);
 }
 
 unsigned short RCmdRawNote(unsigned int, char* appName, char* connectionPar, char* args,
                            unsigned char** reply, unsigned long* replyLength) {
     LinkLog().Write("++RCmdRawNote:\n");
-    if (!ValidArgs(appName, args)) return kBadArguments;
-    std::vector<std::string> f;
-    if (!SplitFields(Cp1252ToUtf8(args), 6, f)) return kBadArguments;
+    auto note = ReadNoteArgs(args, true, connectionPar);
+    if (!appName || !*appName || !note) return kBadArguments;
     IntakePaths paths = IntakePathsFor(appName);
-    std::string msn = connectionPar ? Cp1252ToUtf8(connectionPar) : "";
-    unsigned short result = StoreNote(paths, IncomingNote{f[1], msn, f[3], f[4], f[5], f[6]});
+    unsigned short result = StoreNote(paths, *note);
     if (result != kStored) return result;
     std::lock_guard<std::mutex> lock(g_replyMutex);
     g_reply = Utf8ToCp1252(ReplyText(paths));

@@ -5,7 +5,18 @@
 #pragma once
 
 #include <ctime>
+#include <optional>
 #include <string>
+
+// A note as its command line brings it, texts in UTF-8.
+struct IncomingNote {
+    std::string info, msn, number, name, subject, text;
+};
+// The argument text of NOTE ("number|name|subject|text") or of RAWNOTE
+// ("version|info|reserved|number|name|subject|text", the MSN from the
+// connection parameter); the last field keeps any further bars. None when
+// the text is empty or has too few fields.
+std::optional<IncomingNote> ReadNoteArgs(const char* args, bool raw, const char* connectionPar);
 
 // The command handlers' form: the row of the command, the application name
 // (a path in the installation directory), the link's connection parameter,

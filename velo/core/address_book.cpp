@@ -126,6 +126,12 @@ std::optional<std::time_t> ParseTime(const char* text) {
     if (std::sscanf(text, "%d.%d.%d %d:%d:%d", &tm.tm_mday, &tm.tm_mon, &tm.tm_year, &tm.tm_hour,
                     &tm.tm_min, &tm.tm_sec) != 6)
         return std::nullopt;
+    // Far beyond any date a field would overflow on its way to mktime; such
+    // a time is none, as text that is no time is.
+    constexpr int kLimit = 1000000;
+    for (int field : {tm.tm_mday, tm.tm_mon, tm.tm_year, tm.tm_hour, tm.tm_min, tm.tm_sec}) {
+        if (field < -kLimit || field > kLimit) return std::nullopt;
+    }
     tm.tm_mon -= 1;
     tm.tm_year += 2000 - 1900;
     tm.tm_isdst = -1;

@@ -156,6 +156,20 @@ TEST_F(AddressBookFile, AddressItemsAreFoundAnywhereAndMissingValuesFilledIn) {
     EXPECT_EQ(book.Addresses()[2].lastChange, kNow);
 }
 
+// Numbers of a last change far beyond any date overflowed on the way to
+// mktime; such a time is none, and the entry gets the time of loading.
+TEST_F(AddressBookFile, ALastChangeFarBeyondAnyDateReadsAsNone) {
+    AddressBook book = Loaded(
+        "<addressbook><address_item id='1'><last_change>1.1.2147483647 1:1:1</last_change>"
+        "</address_item><address_item id='2'><last_change>1.-2147483648.23 0:0:0</last_change>"
+        "</address_item><address_item id='3'><last_change>1.1.999999 0:0:0</last_change>"
+        "</address_item></addressbook>");
+    ASSERT_EQ(book.Addresses().size(), 3u);
+    EXPECT_EQ(book.Addresses()[0].lastChange, kNow);
+    EXPECT_EQ(book.Addresses()[1].lastChange, kNow);
+    EXPECT_NE(book.Addresses()[2].lastChange, kNow);
+}
+
 TEST_F(AddressBookFile, AFileThatDoesNotParseIsReportedAndChangesNothing) {
     AddressBook book = Loaded(
         "<addressbook><address_item id='1'><nick>A</nick></address_item>"

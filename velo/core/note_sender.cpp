@@ -42,8 +42,7 @@ std::string NoteSender::DialFailure(unsigned short reason, const std::string& di
 }
 
 void NoteSender::CountSent() {
-    int sent = std::atoi(settings_.Read(cfg::kNotesSent).c_str());
-    settings_.Write(cfg::kNotesSent, std::to_string(sent + 1));
+    settings_.CountUp(cfg::kNotesSent);
 }
 
 bool NoteSender::Send(const NoteToSend& note, SendProgress& progress, std::time_t now) {

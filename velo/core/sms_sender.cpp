@@ -128,10 +128,7 @@ void SmsSender::Disconnect(SmsProgress& progress) {
 }
 
 void SmsSender::ShowResult(bool success, const std::string& text, SmsProgress& progress) {
-    if (success) {
-        int sent = std::atoi(settings_.Read(cfg::kSmsSent).c_str());
-        settings_.Write(cfg::kSmsSent, std::to_string(sent + 1));
-    }
+    if (success) settings_.CountUp(cfg::kSmsSent);
     progress.Report(success, text);
 }
 

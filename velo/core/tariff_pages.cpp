@@ -253,7 +253,7 @@ bool TariffPlanPage::StoreEntry(const std::string& planKey, const std::string& n
         return false;
     }
     ListItem* existing = entries->FindByField(kEntryNumber, entry.number);
-    int id = existing ? existing->id : entries->LargestId() + 1;
+    int id = existing ? existing->id : ItemList::NextId(entries->Items());
     ListItem item = entry.ToItem(id);
     if (existing) {
         *existing = std::move(item);

@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
+#include <vector>
 
 #include "config_keys.h"
 
@@ -15,21 +17,37 @@ int Number(const std::string& text) {
     return std::atoi(text.c_str());
 }
 
+// A number written in a settings file, as C reads it but held at the ends
+// of the range: a key or number written by hand may have any many digits.
+long long LongNumber(const std::string& text) {
+    return std::strtoll(text.c_str(), nullptr, 10);
+}
+
 // The number that a key ends with. All its trailing digits count, not only
 // the last two: from the hundredth provider on, two digits would give an
 // existing key again and two providers would share one.
-int TrailingNumber(const std::string& key) {
+long long TrailingNumber(const std::string& key) {
     size_t start = key.size();
     while (start > 0 && std::isdigit(static_cast<unsigned char>(key[start - 1]))) --start;
-    return Number(key.substr(start));
+    return LongNumber(key.substr(start));
+}
+
+// The number after the largest in use; the smallest free one when there is
+// no number after it, which only a hand-written number can bring about.
+long long NextFree(const std::vector<long long>& used) {
+    long long largest = 0;
+    for (long long n : used) largest = std::max(largest, n);
+    if (largest < std::numeric_limits<long long>::max()) return largest + 1;
+    long long n = 1;
+    while (std::find(used.begin(), used.end(), n) != used.end()) ++n;
+    return n;
 }
 
 std::string NextKey(const ItemList& list, size_t field, const char* format) {
-    int largest = 0;
-    for (const ListItem& item : list.Items())
-        largest = std::max(largest, TrailingNumber(item.fields[field]));
-    char key[32];
-    std::snprintf(key, sizeof key, format, largest + 1);
+    std::vector<long long> used;
+    for (const ListItem& item : list.Items()) used.push_back(TrailingNumber(item.fields[field]));
+    char key[48];
+    std::snprintf(key, sizeof key, format, NextFree(used));
     return key;
 }
 
@@ -101,18 +119,18 @@ std::string PrefixForNow(const SettingsFile& file, const std::string& planKey) {
 }
 
 std::string NextProviderKey(const ItemList& providers) {
-    return NextKey(providers, kProviderKey, "CBCP_%02d");
+    return NextKey(providers, kProviderKey, "CBCP_%02lld");
 }
 
 std::string NextPlanKey(const ItemList& plans) {
-    return NextKey(plans, kPlanKey, "CBCT_%02d");
+    return NextKey(plans, kPlanKey, "CBCT_%02lld");
 }
 
 std::string NextEntryNumber(const ItemList& entries) {
-    int largest = 0;
+    std::vector<long long> used;
     for (const ListItem& item : entries.Items())
-        largest = std::max(largest, Number(item.fields[kEntryNumber]));
-    return std::to_string(largest + 1);
+        used.push_back(LongNumber(item.fields[kEntryNumber]));
+    return std::to_string(NextFree(used));
 }
 
 std::string FirstHourText(int hour) {

@@ -117,4 +117,20 @@ TEST(TariffKeys, KeysStayUniqueBeyondNinetyNineProviders) {
     EXPECT_EQ(tariff::NextProviderKey(providers), "CBCP_101");
 }
 
+// Keys and numbers written by hand may be as large as they like: the next
+// one is still a number of its own, never a wrapped or a used one.
+TEST(TariffKeys, KeysAndNumbersAfterTheLargestThereIsStayUnique) {
+    ItemList providers(3), entries(6);
+    providers.Add().fields[0] = "CBCP_2147483647";
+    entries.Add().fields[0] = "2147483647";
+    EXPECT_EQ(tariff::NextProviderKey(providers), "CBCP_2147483648");
+    EXPECT_EQ(tariff::NextEntryNumber(entries), "2147483648");
+
+    for (const char* key : {"CBCP_99999999999999999999999", "CBCP_01", "CBCP_02"})
+        providers.Add().fields[0] = key;
+    for (const char* number : {"99999999999999999999999", "1"}) entries.Add().fields[0] = number;
+    EXPECT_EQ(tariff::NextProviderKey(providers), "CBCP_03");
+    EXPECT_EQ(tariff::NextEntryNumber(entries), "2");
+}
+
 }  // namespace

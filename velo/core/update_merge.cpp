@@ -64,10 +64,17 @@ UpdateText ReadUpdate(const std::string& path, std::string& data) {
     if (!S_ISREG(st.st_mode)) return UpdateText::Unreadable;
     std::ifstream in(path, std::ios::binary);
     if (!in) return UpdateText::Unreadable;
-    data.resize(kMaxUpdateBytes + 1);
-    in.read(data.data(), static_cast<std::streamsize>(data.size()));
+    // Read piece by piece up to one byte past the limit: a shipped file is
+    // a few kilobytes, and a buffer of the limit's size would cost each read
+    // a megabyte.
+    data.clear();
+    char piece[16 * 1024];
+    while (data.size() <= kMaxUpdateBytes) {
+        in.read(piece, sizeof piece);
+        if (in.gcount() <= 0) break;
+        data.append(piece, static_cast<size_t>(in.gcount()));
+    }
     if (in.bad()) return UpdateText::Unreadable;
-    data.resize(static_cast<size_t>(in.gcount()));
     if (data.size() > kMaxUpdateBytes || !LooksLikeText(data)) return UpdateText::Damaged;
     return UpdateText::Read;
 }
@@ -125,12 +132,6 @@ struct Placement {
     size_t index = 0;  // of the user's entry that the shipped one is or became
 };
 
-int LargestId(const std::vector<ListItem>& list) {
-    int largest = 0;
-    for (const ListItem& item : list) largest = std::max(largest, item.id);
-    return largest;
-}
-
 template <typename Pred>
 std::optional<size_t> FindIndex(const std::vector<ListItem>& list, Pred pred) {
     auto it = std::find_if(list.begin(), list.end(), pred);
@@ -153,7 +154,7 @@ bool GiveFreeKey(const ListKind& kind, const std::vector<ListItem>& list, ListIt
     }
     bool idTaken =
         FindIndex(list, [&](const ListItem& i) { return i.id == joined.id; }).has_value();
-    if (joined.id <= 0 || idTaken) joined.id = LargestId(list) + 1;
+    if (joined.id <= 0 || idTaken) joined.id = ItemList::NextId(list);
     return true;
 }
 
@@ -217,7 +218,7 @@ const ListKind kTemplates{
     [](const ListItem& i) { return std::to_string(i.id); },
     [](const std::string& key) { return std::atoi(key.c_str()) > 0; },
     NoOtherUse,
-    [](ListItem& item, const std::vector<ListItem>& list) { item.id = LargestId(list) + 1; },
+    [](ListItem& item, const std::vector<ListItem>& list) { item.id = ItemList::NextId(list); },
 };
 
 const ListKind kProviders{

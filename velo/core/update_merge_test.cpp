@@ -262,4 +262,35 @@ TEST_F(UpdateMerge, ShippedAddressesJoinTheBookOnce) {
     EXPECT_EQ(boxes_.Count(), 0u);
 }
 
+// The update file that showed the overflow: a shipped provider with the
+// largest int in its key, then one whose key the user's provider holds.
+TEST_F(UpdateMerge, AProviderKeyOfAnySizeGivesTheNextKeyWithoutWrapping) {
+    dir_.Put("Telvora.cfg", "[CallByCallProviders]\nItems=1\nitem-001=1|CBCP_01|Telco|01019\n");
+    dir_.Put("VeloUpdate.dat",
+             "[CallByCallProviders]\nItems=2\nitem-001=1|CBCP_2147483647|Erster|01013\n"
+             "item-002=2|CBCP_01|Billig|01088\n");
+    UpdateMergeResult result = Merge();
+    ASSERT_TRUE(result.merged) << result.message;
+    EXPECT_EQ(Records("CallByCallProviders"),
+              (Strings{"1|CBCP_01|Telco|01019", "2|CBCP_2147483647|Erster|01013",
+                       "3|CBCP_2147483648|Billig|01088"}));
+}
+
+// A shipped template with the largest int as its id, then one whose id the
+// user's template holds: it joins with a free id.
+TEST_F(UpdateMerge, ATemplateIdOfTheLargestIntGivesAFreeIdWithoutWrapping) {
+    dir_.Put("Telvora.cfg",
+             "[TemplateProfiles]\nItems=2\n"
+             "item-001=1|0|Standard|0|Anruf von %s|alt\n"
+             "item-002=2|0|Eigene|0|Mein Betreff|Mein Text\n");
+    dir_.Put("VeloUpdate.dat",
+             "[TemplateProfiles]\nItems=2\nitem-001=2147483647|0|Erste|0|B|T\n"
+             "item-002=1|0|Zweite|0|B|T\n");
+    UpdateMergeResult result = Merge();
+    ASSERT_TRUE(result.merged) << result.message;
+    EXPECT_EQ(Records("TemplateProfiles"),
+              (Strings{"1|0|Standard|0|Anruf von %s|alt", "2|0|Eigene|0|Mein Betreff|Mein Text",
+                       "2147483647|0|Erste|0|B|T", "3|0|Zweite|0|B|T"}));
+}
+
 }  // namespace

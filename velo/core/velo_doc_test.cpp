@@ -405,4 +405,20 @@ TEST_F(VeloDocTest, APreparedNoteLandsInSendNotes) {
     EXPECT_STREQ(buf, "SendNotes");
 }
 
+// The notes file that showed the overflow: an item with the largest id
+// there is, and one handed over with the same id.
+TEST_F(VeloDocTest, AnItemHandedOverWithTheLargestIdInUseTakesAFreeOne) {
+    PutNotes(
+        "[InNotes]\nItems=1\nitem-001=-1|0|9223372036854775807|0|||0|1|A|1|S|\n"
+        "newItemFlag=1\nnewItem=-1|0|9223372036854775807|0|||0|1|B|2|T|\n");
+    CVeloDoc doc(Store(), Config());
+    ASSERT_TRUE(doc.Open());
+    ASSERT_EQ(doc.TakeHandedOverItems(), 1);
+    const auto& items = doc.Folder(kInNotes).Items();
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_EQ(items[0].NoteId(), 9223372036854775807L);
+    EXPECT_EQ(items[1].NoteId(), 1);
+    EXPECT_EQ(items[1].Get(NoteItem::kName), "B");
+}
+
 }  // namespace
