@@ -112,10 +112,16 @@ std::vector<std::string> ItemList::ReadRecords(const ProfileReader& file,
 
 bool ItemList::WriteRecords(ProfileEditor& file, const std::string& section,
                             const std::vector<std::string>& records) {
+    // Each stale key is removed once: that takes the line a load read (or
+    // a line without "=" that hid it). A later line of the same name was
+    // never read; removing it too would lose a record nobody saw, so it
+    // stays and is read by the next load.
     std::vector<std::string> stale;
+    std::unordered_set<std::string> named;
     for (const std::string& key : file.KeyNames(section)) {
         auto position = KeyPosition(key);
-        if (position && (!Canonical(key) || *position == 0 || *position > records.size())) {
+        if (position && (!Canonical(key) || *position == 0 || *position > records.size()) &&
+            named.insert(FoldCase(key)).second) {
             stale.push_back(key);
         }
     }

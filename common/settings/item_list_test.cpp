@@ -144,6 +144,37 @@ TEST(ItemList, ANewItemAfterTheLargestIdThereIsTakesAFreeOne) {
     EXPECT_EQ(list.Add().id, 4);
 }
 
+// A record under a key that a line before it holds (a repeated key, or a
+// line of the same name without "=") is not read. A save removed each
+// stale key once for every line of its name, and so took such a record
+// with it; it now stays, and the next load reads it.
+TEST(ItemList, ASaveKeepsARecordThatARepeatedKeyHid) {
+    struct Case {
+        const char* file;
+        std::vector<std::string> loaded, reloaded;
+    } cases[] = {
+        {"[L]\nitem-001=1|A\nitem-003=3|X\nitem-003=4|Y\n", {"A", "X"}, {"A", "X", "Y"}},
+        {"[L]\nitem-001=1|A\nitem-002\nitem-002=2|B\nitem-002=3|C\n", {"A"}, {"A", "B"}},
+    };
+    for (const Case& c : cases) {
+        TestDir dir;
+        dir.Put("t.cfg", c.file);
+        SettingsFile file(dir.File("t.cfg"));
+        auto names = [&] {
+            ItemList list(1);
+            list.Load(file, "L");
+            std::vector<std::string> n;
+            for (const ListItem& i : list.Items()) n.push_back(i.fields[0]);
+            return n;
+        };
+        EXPECT_EQ(names(), c.loaded) << c.file;
+        ItemList list(1);
+        list.Load(file, "L");
+        ASSERT_TRUE(list.Save(file, "L"));
+        EXPECT_EQ(names(), c.reloaded) << c.file;
+    }
+}
+
 TEST(ItemList, RoundTripsThroughTheFile) {
     TestDir dir;
     SettingsFile file(dir.File("t.cfg"));
