@@ -1,6 +1,5 @@
 #include "address_book_window.h"
 
-#include <QCollator>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -15,28 +14,12 @@
 #include "app_caption.h"
 #include "field_text.h"
 #include "msgbox.h"
+#include "sortable_row.h"
 
 namespace {
 
 constexpr int kEntryRole = Qt::UserRole;
 constexpr int kAddressListColumns = static_cast<int>(kAddressColumnCount);
-
-// Sorts by the text of the sort column as a German reader expects it:
-// umlauts with their vowels, capitals with small letters.
-class AddressItem : public QTreeWidgetItem {
-public:
-    using QTreeWidgetItem::QTreeWidgetItem;
-    bool operator<(const QTreeWidgetItem& other) const override {
-        static const QCollator collator = [] {
-            QCollator c(QLocale(QLocale::German, QLocale::Germany));
-            c.setCaseSensitivity(Qt::CaseInsensitive);
-            c.setNumericMode(true);
-            return c;
-        }();
-        int column = treeWidget() ? treeWidget()->sortColumn() : 0;
-        return collator.compare(text(column), other.text(column)) < 0;
-    }
-};
 
 // A layout list with one integer per column; a short one is filled up from
 // the defaults as the core does it.
@@ -206,7 +189,7 @@ void CAddressBookWnd::Fill(std::optional<size_t> select) {
     list_->clear();
     const std::vector<Address>& addresses = book_.Addresses();
     for (size_t i = 0; i < addresses.size(); ++i) {
-        auto* item = new AddressItem;
+        auto* item = new SortableRow;
         for (size_t column = 0; column < kAddressColumnCount; ++column)
             item->setText(static_cast<int>(column), CellText(addresses[i], column));
         item->setData(0, kEntryRole, static_cast<qulonglong>(i));

@@ -1,30 +1,13 @@
 #include "list_layout_view.h"
 
-#include <QCollator>
 #include <QHeaderView>
-#include <QLocale>
 #include <QTreeWidget>
+
+#include "sortable_row.h"
 
 namespace {
 
 constexpr const char* kSortedProperty = "telvoraSorted";
-
-class SortableRow : public QTreeWidgetItem {
-public:
-    using QTreeWidgetItem::QTreeWidgetItem;
-    bool operator<(const QTreeWidgetItem& other) const override {
-        int column = treeWidget() ? treeWidget()->sortColumn() : 0;
-        QVariant mine = data(column, kSortKeyRole), theirs = other.data(column, kSortKeyRole);
-        if (mine.isValid() && theirs.isValid()) return mine.toLongLong() < theirs.toLongLong();
-        static const QCollator collator = [] {
-            QCollator c(QLocale(QLocale::German, QLocale::Germany));
-            c.setCaseSensitivity(Qt::CaseInsensitive);
-            c.setNumericMode(true);
-            return c;
-        }();
-        return collator.compare(text(column), other.text(column)) < 0;
-    }
-};
 
 // One value per column, or nothing when the stored list does not fit.
 bool Fits(const std::vector<int>& values, int columns) {

@@ -6,15 +6,12 @@
 #include <vector>
 
 #include "list_layout.h"
+#include "sortable_row.h"
 
 class QTreeWidget;
 class QTreeWidgetItem;
 
-// Row data: each cell may carry a sort key (a number) in kSortKeyRole, so
-// that "Di" sorts after "Mo" and entry 10 after entry 9.
-inline constexpr int kSortKeyRole = 0x0101;
-
-// A row that sorts by its cells' sort keys, else by their text.
+// A row that sorts by its cells' sort keys (kSortKeyRole), else by their text.
 QTreeWidgetItem* NewSortableRow(QTreeWidget* list);
 
 // Shows the layout on the list; a key the layout lacks (or a list of the

@@ -8,30 +8,18 @@
 #include "icons.h"
 #include "note_folders.h"
 #include "note_item.h"
+#include "sortable_row.h"
 #include "velo_doc.h"
 
 namespace {
 
 constexpr int kIdRole = Qt::UserRole;
-constexpr int kSortRole = Qt::UserRole + 1;
 constexpr int kWidestFitted = 220;
 
 bool IsNumberColumn(int column) {
     return column == NoteItem::kNoteId || column == NoteItem::kRead || column == NoteItem::kState ||
            column == NoteItem::kDateTime;
 }
-
-// Rows sort by number in the number columns and by text elsewhere.
-class NoteRow : public QTreeWidgetItem {
-public:
-    using QTreeWidgetItem::QTreeWidgetItem;
-    bool operator<(const QTreeWidgetItem& other) const override {
-        int column = treeWidget() ? treeWidget()->sortColumn() : 0;
-        QVariant a = data(column, kSortRole), b = other.data(column, kSortRole);
-        if (a.isValid() && b.isValid()) return a.toLongLong() < b.toLongLong();
-        return text(column).localeAwareCompare(other.text(column)) < 0;
-    }
-};
 
 }  // namespace
 
@@ -83,7 +71,7 @@ void CNoteListView::Fill(const NoteItem& item, QTreeWidgetItem* row) const {
         row->setText(c, QString::fromStdString(text));
         if (IsNumberColumn(c)) {
             row->setData(
-                c, kSortRole,
+                c, kSortKeyRole,
                 QVariant::fromValue<qlonglong>(item.Number(static_cast<NoteItem::Field>(c))));
         }
     }
@@ -107,7 +95,7 @@ void CNoteListView::Refresh() {
     if (folder_ >= 0) {
         std::lock_guard<std::recursive_mutex> lock(doc_.Lock());
         for (const NoteItem& item : doc_.Folder(folder_).Items()) {
-            auto* row = new NoteRow(this);
+            auto* row = new SortableRow(this);
             Fill(item, row);
         }
     }
@@ -195,7 +183,7 @@ void CNoteListView::SetRowRead(long noteId, bool read) {
     font.setBold(!read);
     for (int c = 0; c < CNoteFolder::kColumns; ++c) row->setFont(c, font);
     row->setText(NoteItem::kRead, read ? QStringLiteral("1") : QStringLiteral("0"));
-    row->setData(NoteItem::kRead, kSortRole, read ? 1 : 0);
+    row->setData(NoteItem::kRead, kSortKeyRole, read ? 1 : 0);
 }
 
 void CNoteListView::contextMenuEvent(QContextMenuEvent* event) {
