@@ -70,23 +70,40 @@ bool NameGiven(const std::string& name) {
     return false;
 }
 
-bool SaveLayout(const SettingsFile& settings, const char* section, const QTreeWidget* list,
-                const ListLayout& read, const ListLayout& shown) {
-    ListLayout now = TakeListLayout(list, read);
-    return SameLayout(now, shown) || now.Save(settings, section);
-}
-
 }  // namespace
 
+ListSettingsPage::ListSettingsPage(const std::string& config, const char* layoutSection,
+                                   QWidget* parent)
+    : SettingsPage(parent), settings_(config), layoutSection_(layoutSection) {}
+
+void ListSettingsPage::ShowLayout(const std::vector<int>& widths) {
+    read_.Load(settings_, layoutSection_);
+    ShowListLayout(list_, read_, widths);
+    shown_ = TakeListLayout(list_, read_);
+}
+
+bool ListSettingsPage::Run(QDialog& dialog) {
+    if (hook_) QTimer::singleShot(0, &dialog, [this, &dialog] { hook_(dialog); });
+    return dialog.exec() == QDialog::Accepted;
+}
+
+bool ListSettingsPage::Save() {
+    ListLayout now = TakeListLayout(list_, read_);
+    if ((changed_ && !SaveList()) ||
+        !(SameLayout(now, shown_) || now.Save(settings_, layoutSection_))) {
+        ShowSettingsNotSaved(settings_.Path());
+        return false;
+    }
+    return true;
+}
+
 CProviderListDlg::CProviderListDlg(const std::string& config, QWidget* parent)
-    : SettingsPage(parent), settings_(config) {
+    : ListSettingsPage(config, cfg::kCallByCallProvidersLayout, parent) {
     providers_.Load(settings_);
     list_ = NewList(tariff::kProviderColumns.data(), tariff::kProviderColumns.size(), this);
     list_->setObjectName(QStringLiteral("providers"));
     Fill();
-    read_.Load(settings_, cfg::kCallByCallProvidersLayout);
-    ShowListLayout(list_, read_, {180, 100});
-    shown_ = TakeListLayout(list_, read_);
+    ShowLayout({180, 100});
     connect(list_, &QTreeWidget::itemDoubleClicked, this, [this] { EditProvider(); });
 
     auto* row = new QHBoxLayout;
@@ -113,11 +130,6 @@ void CProviderListDlg::Fill() {
 
 std::optional<int> CProviderListDlg::Selected() const {
     return CurrentId(list_);
-}
-
-bool CProviderListDlg::Run(QDialog& dialog) {
-    if (hook_) QTimer::singleShot(0, &dialog, [this, &dialog] { hook_(dialog); });
-    return dialog.exec() == QDialog::Accepted;
 }
 
 void CProviderListDlg::NewProvider() {
@@ -151,18 +163,13 @@ void CProviderListDlg::DeleteProvider() {
     Fill();
 }
 
-bool CProviderListDlg::Save() {
-    if ((changed_ && !providers_.Save(settings_)) ||
-        !SaveLayout(settings_, cfg::kCallByCallProvidersLayout, list_, read_, shown_)) {
-        ShowSettingsNotSaved(settings_.Path());
-        return false;
-    }
-    return true;
+bool CProviderListDlg::SaveList() {
+    return providers_.Save(settings_);
 }
 
 CTariffPlanDlg::CTariffPlanDlg(const std::string& config, const CProviderListDlg* providers,
                                QWidget* parent)
-    : SettingsPage(parent), settings_(config), providerPage_(providers) {
+    : ListSettingsPage(config, cfg::kCallByCallTariffLayout, parent), providerPage_(providers) {
     plans_.Load(settings_);
     plan_ = new QComboBox(this);
     plan_->setObjectName(QStringLiteral("plan"));
@@ -171,9 +178,7 @@ CTariffPlanDlg::CTariffPlanDlg(const std::string& config, const CProviderListDlg
     list_->setObjectName(QStringLiteral("tariffs"));
     TakeProviders();
     FillPlans(std::nullopt);
-    read_.Load(settings_, cfg::kCallByCallTariffLayout);
-    ShowListLayout(list_, read_, {40, 45, 45, 55, 55, 150});
-    shown_ = TakeListLayout(list_, read_);
+    ShowLayout({40, 45, 45, 55, 55, 150});
     connect(plan_, &QComboBox::currentIndexChanged, this, [this] { FillTariffs(); });
     connect(list_, &QTreeWidget::itemDoubleClicked, this, [this] { EditTariff(); });
 
@@ -265,11 +270,6 @@ std::optional<int> CTariffPlanDlg::SelectedTariff() const {
     return CurrentId(list_);
 }
 
-bool CTariffPlanDlg::Run(QDialog& dialog) {
-    if (hook_) QTimer::singleShot(0, &dialog, [this, &dialog] { hook_(dialog); });
-    return dialog.exec() == QDialog::Accepted;
-}
-
 void CTariffPlanDlg::NewPlan() {
     CPlanDlg dialog("", [this](const std::string& name) {
         return NameGiven(name) && plans_.StorePlan(std::nullopt, name);
@@ -342,11 +342,6 @@ void CTariffPlanDlg::DeleteTariff() {
     FillTariffs();
 }
 
-bool CTariffPlanDlg::Save() {
-    if ((changed_ && !plans_.Save(settings_)) ||
-        !SaveLayout(settings_, cfg::kCallByCallTariffLayout, list_, read_, shown_)) {
-        ShowSettingsNotSaved(settings_.Path());
-        return false;
-    }
-    return true;
+bool CTariffPlanDlg::SaveList() {
+    return plans_.Save(settings_);
 }

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <optional>
+#include <vector>
 
 #include "list_layout.h"
 #include "settings_dialog.h"
@@ -18,43 +19,63 @@ class QTreeWidget;
 // Tests see each dialog before it runs (and may fill and close it).
 using DialogHook = std::function<void(QDialog&)>;
 
-class CProviderListDlg : public SettingsPage {
+// A page around one list whose column layout is kept in a ListLayout
+// section: its list and layout are written on OK, the list only when it
+// was changed and the layout only when the user changed it.
+class ListSettingsPage : public SettingsPage {
+public:
+    QTreeWidget* List() const { return list_; }
+    void SetDialogHook(DialogHook hook) { hook_ = std::move(hook); }
+
+    bool Save() override;
+
+protected:
+    ListSettingsPage(const std::string& config, const char* layoutSection, QWidget* parent);
+    // Writes the page's list to the settings file.
+    virtual bool SaveList() = 0;
+    // Shows the stored layout on the list, once it is filled.
+    void ShowLayout(const std::vector<int>& widths);
+    // Runs an editing dialog; true when it was confirmed.
+    bool Run(QDialog& dialog);
+
+    SettingsFile settings_;
+    bool changed_ = false;
+    QTreeWidget* list_ = nullptr;
+
+private:
+    const char* layoutSection_;
+    ListLayout read_, shown_;
+    DialogHook hook_;
+};
+
+class CProviderListDlg : public ListSettingsPage {
 public:
     CProviderListDlg(const std::string& config, QWidget* parent);
 
-    QTreeWidget* List() const { return list_; }
     const tariff::ProviderPage& Providers() const { return providers_; }
-    void SetDialogHook(DialogHook hook) { hook_ = std::move(hook); }
 
     void NewProvider();
     void EditProvider();
     void DeleteProvider();
 
-    bool Save() override;
+protected:
+    bool SaveList() override;
 
 private:
     void Fill();
     std::optional<int> Selected() const;
-    bool Run(QDialog& dialog);
 
-    SettingsFile settings_;
     tariff::ProviderPage providers_;
-    bool changed_ = false;
-    ListLayout read_, shown_;
-    QTreeWidget* list_;
-    DialogHook hook_;
 };
 
-class CTariffPlanDlg : public SettingsPage {
+class CTariffPlanDlg : public ListSettingsPage {
 public:
     // providers: the provider page of the same window, whose list the
     // entry dialog offers as it is being edited.
     CTariffPlanDlg(const std::string& config, const CProviderListDlg* providers, QWidget* parent);
 
     QComboBox* PlanBox() const { return plan_; }
-    QTreeWidget* List() const { return list_; }
     const tariff::TariffPlanPage& Plans() const { return plans_; }
-    void SetDialogHook(DialogHook hook) { hook_ = std::move(hook); }
 
     void NewPlan();
     void EditPlan();
@@ -63,9 +84,8 @@ public:
     void EditTariff();
     void DeleteTariff();
 
-    bool Save() override;
-
 protected:
+    bool SaveList() override;
     void showEvent(QShowEvent* event) override;
 
 private:
@@ -75,14 +95,8 @@ private:
     std::string SelectedPlanKey() const;
     std::optional<int> SelectedTariff() const;
     void TakeProviders();
-    bool Run(QDialog& dialog);
 
-    SettingsFile settings_;
     const CProviderListDlg* providerPage_;
     tariff::TariffPlanPage plans_;
-    bool changed_ = false;
-    ListLayout read_, shown_;
     QComboBox* plan_;
-    QTreeWidget* list_;
-    DialogHook hook_;
 };
