@@ -57,6 +57,13 @@ bool ValidRanges(const EntryRanges& r) {
            r.firstHour <= r.lastHour && r.lastHour <= kLastHour;
 }
 
+// A list written as ItemList::Save writes it, as one part of a larger edit.
+bool WriteList(ProfileEditor& file, const std::string& section, const ItemList& list) {
+    std::vector<std::string> records;
+    for (const ListItem& item : list.Items()) records.push_back(ItemList::FormatRecord(item));
+    return ItemList::WriteRecords(file, section, records);
+}
+
 }  // namespace
 
 std::string AskDeleteText(const std::string& name) {
@@ -135,15 +142,19 @@ void TariffPlanPage::Load(const SettingsFile& file) {
 }
 
 bool TariffPlanPage::Save(const SettingsFile& file) const {
-    bool ok = plans_.Save(file, cfg::kCallByCallTariffPlan);
-    for (const auto& [key, entries] : entries_) {
-        if (!key.empty()) ok = entries.Save(file, key) && ok;
-    }
-    for (const std::string& key : removedKeys_) {
-        if (entries_.count(key)) continue;
-        ok = WritePrivateProfileString(key.c_str(), nullptr, nullptr, file.Path().c_str()) && ok;
-    }
-    return ok;
+    // One replace of the file: a save cut short leaves the plans as they
+    // were, never a plan list beside the entries of another moment, nor
+    // the entries of a deleted plan for a new plan of its key to inherit.
+    return UpdatePrivateProfile(file.Path(), [&](ProfileEditor& e) {
+        if (!WriteList(e, cfg::kCallByCallTariffPlan, plans_)) return false;
+        for (const auto& [key, entries] : entries_) {
+            if (!key.empty() && !WriteList(e, key, entries)) return false;
+        }
+        for (const std::string& key : removedKeys_) {
+            if (!entries_.count(key)) e.RemoveSection(key);
+        }
+        return true;
+    });
 }
 
 const ListItem* TariffPlanPage::SelectForEdit(std::optional<int> planId) {

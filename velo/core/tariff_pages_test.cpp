@@ -1,6 +1,11 @@
 #include "tariff_pages.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
 
 #include "msgbox_recorder.h"
 #include "test_dir.h"
@@ -196,6 +201,70 @@ TEST_F(TariffPages, PlanChoicesStartWithNone) {
     EXPECT_EQ(choices[0].key, "");
     EXPECT_EQ(choices[1].name, "Werktags");
     EXPECT_EQ(choices[1].key, "CBCT_01");
+}
+
+// Plan "Werktags" with a weekday entry, or plan "Abends" with an evening
+// entry, both under the key CBCT_01: each save of the writer below turns
+// one into the other.
+struct PlanState {
+    const char* name;
+    tariff::EntryRanges ranges;
+    const char* provider;
+    const char* record;
+};
+constexpr PlanState kWeekdays{"Werktags", {0, 4, 8, 17}, "Tele2", "1|1|0|4|8|17|CBCP_02"};
+constexpr PlanState kEvenings{"Abends", {5, 6, 18, 23}, "Arcor", "1|1|5|6|18|23|CBCP_01"};
+
+// Deletes the plan there is and makes the other one with its entry, and
+// saves; reports each save on ackFd. Runs until it is killed.
+[[noreturn]] void SwitchPlansForever(const SettingsFile& file, int ackFd) {
+    for (;;) {
+        tariff::TariffPlanPage page;
+        page.Load(file);
+        if (page.Plans().Items().size() != 1) _exit(2);
+        const ListItem& plan = page.Plans().Items()[0];
+        const PlanState& next = plan.fields[tariff::kPlanName] == kWeekdays.name ? kEvenings
+                                                                                 : kWeekdays;
+        if (!page.RemovePlan(plan.id) || !page.StorePlan(std::nullopt, next.name) ||
+            !page.StoreEntry("CBCT_01", "", next.ranges, next.provider) || !page.Save(file))
+            _exit(3);
+        if (write(ackFd, "+", 1) != 1) _exit(4);
+    }
+}
+
+TEST_F(TariffPages, ASaveKilledAtAnyMomentLeavesOnePlanWithItsOwnEntries) {
+    for (int round = 0; round < 24; ++round) {
+        int acks[2];
+        ASSERT_EQ(pipe(acks), 0);
+        pid_t writer = fork();
+        ASSERT_GE(writer, 0);
+        if (writer == 0) {
+            close(acks[0]);
+            SwitchPlansForever(file_, acks[1]);
+        }
+        close(acks[1]);
+        // Some saves done, then a kill somewhere inside the next ones.
+        char ack;
+        for (int n = 0; n < 1 + round % 3; ++n) ASSERT_EQ(read(acks[0], &ack, 1), 1);
+        usleep(static_cast<useconds_t>(round * 97 % 1500));
+        kill(writer, round % 2 ? SIGHUP : SIGKILL);
+        int status = 0;
+        waitpid(writer, &status, 0);
+        close(acks[0]);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "round " << round << ": status " << status;
+
+        tariff::TariffPlanPage page;
+        page.Load(file_);
+        ASSERT_EQ(page.Plans().Items().size(), 1u) << "round " << round;
+        const ListItem& plan = page.Plans().Items()[0];
+        const PlanState& state =
+            plan.fields[tariff::kPlanName] == kWeekdays.name ? kWeekdays : kEvenings;
+        EXPECT_EQ(plan.fields[tariff::kPlanName], state.name) << "round " << round;
+        EXPECT_EQ(file_.ReadText("CallByCallTariffPlan", "item-001"),
+                  std::string("1|") + state.name + "|CBCT_01");
+        EXPECT_EQ(file_.ReadInt("CBCT_01", "Items", 0), 1) << "round " << round;
+        EXPECT_EQ(file_.ReadText("CBCT_01", "item-001"), state.record) << "round " << round;
+    }
 }
 
 }  // namespace
