@@ -15,6 +15,7 @@
 #include "config_keys.h"
 #include "list_layout_view.h"
 #include "msgbox.h"
+#include "sortable_row.h"
 #include "tariff_dialogs.h"
 
 namespace {
@@ -119,7 +120,7 @@ void CProviderListDlg::Fill() {
     std::optional<int> selected = Selected();
     list_->clear();
     for (const ListItem& p : providers_.List().Items()) {
-        QTreeWidgetItem* row = NewSortableRow(list_);
+        auto* row = new SortableRow(list_);
         row->setText(0, QString::fromStdString(p.fields[tariff::kProviderName]));
         row->setText(1, QString::fromStdString(p.fields[tariff::kProviderPrefix]));
         row->setData(0, kRecordIdRole, p.id);
@@ -242,7 +243,7 @@ void CTariffPlanDlg::FillTariffs() {
         tariff::Entry entry = tariff::Entry::FromItem(item);
         const long long keys[] = {std::atoll(entry.number.c_str()), entry.firstDay, entry.lastDay,
                                   entry.firstHour, entry.lastHour};
-        QTreeWidgetItem* row = NewSortableRow(list_);
+        auto* row = new SortableRow(list_);
         for (size_t c = 0; c < cells.size(); ++c) {
             row->setText(static_cast<int>(c), QString::fromStdString(cells[c]));
             if (c < std::size(keys)) row->setData(static_cast<int>(c), kSortKeyRole, keys[c]);

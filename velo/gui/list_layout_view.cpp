@@ -3,8 +3,6 @@
 #include <QHeaderView>
 #include <QTreeWidget>
 
-#include "sortable_row.h"
-
 namespace {
 
 constexpr const char* kSortedProperty = "telvoraSorted";
@@ -22,10 +20,6 @@ void SortBy(QTreeWidget* list, int column, Qt::SortOrder order) {
 }
 
 }  // namespace
-
-QTreeWidgetItem* NewSortableRow(QTreeWidget* list) {
-    return new SortableRow(list);
-}
 
 void ShowListLayout(QTreeWidget* list, const ListLayout& layout, const std::vector<int>& widths) {
     QHeaderView* header = list->header();

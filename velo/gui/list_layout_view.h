@@ -6,13 +6,8 @@
 #include <vector>
 
 #include "list_layout.h"
-#include "sortable_row.h"
 
 class QTreeWidget;
-class QTreeWidgetItem;
-
-// A row that sorts by its cells' sort keys (kSortKeyRole), else by their text.
-QTreeWidgetItem* NewSortableRow(QTreeWidget* list);
 
 // Shows the layout on the list; a key the layout lacks (or a list of the
 // wrong length) leaves the given default widths, all columns shown and the
