@@ -41,20 +41,32 @@ bool Same(const Taken& a, const Taken& b) {
     return true;
 }
 
+// One input in 256, picked by a checksum the fuzzer cannot aim at, is said
+// many times over into replies of up to 16 KB: long enough for work that
+// grows faster than a reply to show. A flag byte would not do: the fuzzer
+// learns the value it is compared with and sets it in every third input.
+bool Repeated(const std::uint8_t* data, std::size_t size) {
+    std::uint32_t sum = 2166136261u;
+    for (std::size_t i = 0; i < size; ++i) sum = (sum ^ data[i]) * 16777619u;
+    return sum % 256 == 0;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    bool repeat = Repeated(data, size);
     fuzz::Input in(data, size);
     std::size_t piece = in.Byte() % 16 + 1;
-    // The input said many times over makes replies of up to 16 KB: long
-    // enough for work that grows faster than a reply to show, short enough
-    // to take every reply out one by one many times a second.
     constexpr std::size_t kMaxBytes = 16 * 1024;
-    std::size_t times = in.Byte() * std::size_t{64} + 1;
-    std::string bytes;
-    for (std::string_view once = in.Rest(); times > 0 && bytes.size() < kMaxBytes; --times)
-        bytes += once;
-    if (bytes.size() > kMaxBytes) bytes.resize(kMaxBytes);
+    std::string bytes(in.Rest());
+    if (repeat && !bytes.empty()) {
+        std::string once = bytes;
+        while (bytes.size() < kMaxBytes) bytes += once;
+        bytes.resize(kMaxBytes);
+    }
     if (!Same(TakeAll(bytes, bytes.size() + 1), TakeAll(bytes, piece))) std::abort();
-    return 0;
+    // A long input is tried but not kept: it reaches no code its short
+    // form does not, only more rounds of the same loops, and kept it would
+    // be picked again and again at a hundred times the cost.
+    return repeat ? -1 : 0;
 }
