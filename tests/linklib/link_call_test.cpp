@@ -143,8 +143,12 @@ TEST_F(LinkCall, CallCarriesBlocksBothWaysAndClearsOrderly) {
 
 TEST_F(LinkCall, ImmediateClearingSendsOnlyDisconnect) {
     Call();
+    // Without a wait the answer is "not yet cleared", unless the exchange
+    // was quicker than this thread (a loaded machine): then it is cleared.
     std::string disconnect = a->Run("disconnect 0");
-    EXPECT_EQ(Field(disconnect, 1), "3") << "the request has only just gone out";
+    std::string code = Field(disconnect, 1);
+    EXPECT_TRUE(code == "3" || code == "0") << disconnect;
+    EXPECT_LT(std::stoi(Field(disconnect, 2)), 2000) << "it must not wait for the clearing";
     EXPECT_EQ(a->Run("waitdisc 50"), "waitdisc 0");
     EXPECT_EQ(b->Run("waitdisc 50"), "waitdisc 0");
     auto wire = wireA.Messages();
